@@ -1,0 +1,57 @@
+#include "base/output_file.hpp"
+
+#include <cerrno>
+#include <cstring>
+
+#include "base/errors.hpp"
+
+namespace omvo::base {
+
+OutputFile::OutputFile(std::string path)
+    : path_(std::move(path)), buffer_(std::make_unique<char[]>(kBufferSize)) {
+    errno = 0;
+    file_ = std::fopen(path_.c_str(), "wb");
+    if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
+}
+
+OutputFile::~OutputFile() {
+    if (file_ != nullptr) std::fclose(file_);
+}
+
+void OutputFile::Write(std::string_view text) {
+    if (text.size() <= kBufferSize - used_) {
+        std::memcpy(buffer_.get() + used_, text.data(), text.size());
+        used_ += text.size();
+        return;
+    }
+    Flush();
+    if (text.size() >= kBufferSize) {
+        WriteThrough(text.data(), text.size());
+    } else {
+        std::memcpy(buffer_.get(), text.data(), text.size());
+        used_ = text.size();
+    }
+}
+
+void OutputFile::Flush() {
+    if (used_ == 0) return;
+    WriteThrough(buffer_.get(), used_);
+    used_ = 0;
+}
+
+void OutputFile::WriteThrough(const char* data, std::size_t size) {
+    errno = 0;
+    if (std::fwrite(data, 1, size, file_) != size) ThrowIoError(errno != 0 ? errno : EIO, path_);
+}
+
+void OutputFile::Close() {
+    if (file_ == nullptr) return;
+    Flush();
+    std::FILE* f = file_;
+    file_ = nullptr;
+    errno = 0;
+    if (std::fclose(f) != 0) ThrowIoError(errno != 0 ? errno : EIO, path_);
+}
+
+}  // namespace omvo::base

@@ -1,0 +1,37 @@
+#pragma once
+// A file written from its start through a large buffer. Every failure (create, write,
+// close) throws InOutError with the file's path.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace omvo::base {
+
+class OutputFile {
+public:
+    // Creates the file, truncating an existing one.
+    explicit OutputFile(std::string path);
+    ~OutputFile();  // closes silently when Close was not called
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    void Write(std::string_view text);
+    // Flushes the buffer and closes the file.
+    void Close();
+    const std::string& path() const { return path_; }
+
+private:
+    void Flush();
+    void WriteThrough(const char* data, std::size_t size);
+
+    static constexpr std::size_t kBufferSize = 256 * 1024;
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t used_ = 0;
+};
+
+}  // namespace omvo::base

@@ -1,0 +1,50 @@
+#pragma once
+// Reading a text file as a sequence of byte lines, the way every input of the tool is read:
+// a line ends at LF or CR LF and the end is not part of the text; a CR not followed by LF is
+// dropped; the last line needs no line end; an empty file has no line; a Ctrl-Z byte ends
+// the data; lines have no length limit. No code page conversion takes place.
+
+#include <cstdio>
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace omvo::base {
+
+class TextFile {
+public:
+    // Opens the file for reading; throws InOutError when it cannot be opened.
+    explicit TextFile(std::string path);
+    ~TextFile();
+    TextFile(const TextFile&) = delete;
+    TextFile& operator=(const TextFile&) = delete;
+
+    // Gives the next line; false at the end of the data. The view stays valid until the
+    // next call. Throws InOutError when the file cannot be read.
+    bool NextLine(std::string_view& line);
+
+    // The physical line number (from 1) of the line last given by NextLine.
+    long lineNumber() const { return lineNumber_; }
+    const std::string& path() const { return path_; }
+
+    // Closes the file; throws InOutError when closing fails. Also done by the destructor,
+    // silently.
+    void Close();
+
+private:
+    bool Refill();
+    std::string_view Finish(char* begin, char* end);
+
+    static constexpr std::size_t kBlockSize = 1024 * 1024;
+
+    std::string path_;
+    std::FILE* file_ = nullptr;
+    std::unique_ptr<char[]> buffer_;
+    std::size_t capacity_ = 0;
+    std::size_t begin_ = 0;  // unread data is buffer_[begin_, end_)
+    std::size_t end_ = 0;
+    bool atEnd_ = false;     // nothing more to read from the file
+    long lineNumber_ = 0;
+};
+
+}  // namespace omvo::base

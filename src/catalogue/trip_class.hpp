@@ -1,0 +1,51 @@
+#pragma once
+// The kind of a trip and its line style, from the label at the start of the heading and,
+// for tours, from the day count of the dates line.
+
+#include <chrono>
+#include <string>
+#include <string_view>
+
+#include "catalogue/trip_list.hpp"
+
+namespace omvo::catalogue {
+
+enum class TTripClass {
+    DayTrip = 0,
+    NightTrip = 1,
+    ShortVoyage = 2,
+    LongVoyage = 3,
+    GreatVoyage = 4,
+    Brevet = 11,
+};
+
+// A date range read from a dates line. `hasDates` tells whether both texts had the shape
+// of a date and were calendar dates; `valid` whether, in addition, the end is not earlier
+// than the start. `startText` and `endText` are the texts the shape test saw.
+struct DateRange {
+    std::chrono::sys_days start{};
+    std::chrono::sys_days end{};
+    bool hasDates = false;
+    bool valid = false;
+    std::string startText;
+    std::string endText;
+    // The first date text of the right shape that is no calendar date; empty otherwise.
+    std::string badDateText;
+};
+
+DateRange ParseDateRange(std::string_view datesLine);
+bool IsDateText(std::string_view text);
+std::string RemoveBlanks(std::string_view text);
+std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement);
+
+// The class of a trip. A dates text of the right shape that is no calendar date gives a
+// warning on standard error naming the trip id and the text.
+TTripClass TripClass(const TTripRecord& trip);
+
+// The style id of a class: "sn_day_trip", ..., "sn_brevet".
+std::string_view StyleIdOf(TTripClass tripClass);
+
+// The style id of a trip.
+std::string_view TripStyleId(const TTripRecord& trip);
+
+}  // namespace omvo::catalogue

@@ -1,0 +1,38 @@
+#include "catalogue/trip_list.hpp"
+
+#include "base/text_file.hpp"
+
+namespace omvo::catalogue {
+
+namespace {
+// "Что посмотреть:" and "GPS-трек" in CP1251.
+constexpr std::string_view kSightsLabel =
+    "\xD7\xF2\xEE\x20\xEF\xEE\xF1\xEC\xEE\xF2\xF0\xE5\xF2\xFC\x3A";
+constexpr std::string_view kGpsTrack = "\x47\x50\x53\x2D\xF2\xF0\xE5\xEA";
+}  // namespace
+
+bool IsAcceptedSightsLine(std::string_view line) {
+    return line.starts_with(kSightsLabel) && line.find(kGpsTrack) != std::string_view::npos;
+}
+
+TripTable ReadTripList(const std::string& vplistname) {
+    TripTable table;
+    base::TextFile file(vplistname);
+    TTripRecord current;
+    long lineCounter = 0;
+    std::string_view line;
+    while (file.NextLine(line)) {
+        if (line.empty()) {
+            lineCounter = 0;
+            continue;
+        }
+        ++lineCounter;
+        if (lineCounter > 5) continue;  // lines after the fifth are ignored
+        current.line[static_cast<std::size_t>(lineCounter - 1)].assign(line);
+        if (lineCounter == 5 && IsAcceptedSightsLine(line)) table.push_back(current);
+    }
+    file.Close();
+    return table;
+}
+
+}  // namespace omvo::catalogue

@@ -1,0 +1,27 @@
+#pragma once
+// The club's trip list: CP1251 text of five-line records separated by empty lines. Only
+// records whose fifth line starts with "Что посмотреть:" and names a "GPS-трек" are kept.
+
+#include <array>
+#include <string>
+#include <vector>
+
+namespace omvo::catalogue {
+
+// One accepted record: five CP1251 lines exactly as read. line[0] is the heading, line[1]
+// the identification line, line[2] the dates line, line[3] the summary, line[4] the sights
+// line.
+struct TTripRecord {
+    std::array<std::string, 5> line;
+};
+
+// The accepted records in file order; trip k (from 1) is table[k - 1].
+using TripTable = std::vector<TTripRecord>;
+
+// Reads the trip list file; throws InOutError when it cannot be opened or read.
+TripTable ReadTripList(const std::string& vplistname);
+
+// True when a fifth line accepts its record.
+bool IsAcceptedSightsLine(std::string_view line);
+
+}  // namespace omvo::catalogue

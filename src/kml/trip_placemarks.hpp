@@ -1,0 +1,15 @@
+#pragma once
+// Drawing one trip: one line placemark per segment of its thinned track.
+
+#include "catalogue/trip_list.hpp"
+#include "kml/documents.hpp"
+#include "tracks/track_store.hpp"
+
+namespace omvo::kml {
+
+// Writes one placemark per segment to the documents of the current output mode. Named
+// after the trip id, with "(j/n)" appended when there are two or more segments.
+void WriteTripPlacemarks(Documents& documents, const catalogue::TTripRecord& trip,
+                         const tracks::TrackStore& store);
+
+}  // namespace omvo::kml

@@ -1,0 +1,43 @@
+// omvo-covering: draws the club's trips on a map as three KML documents.
+// The only place that turns run-ending failures into the failure report and an exit code.
+
+#include <new>
+#include <string>
+#include <vector>
+
+#include "base/console.hpp"
+#include "base/errors.hpp"
+#include "base/platform.hpp"
+#include "run/run.hpp"
+
+namespace {
+
+int Report(const std::string& module, std::string_view kind, std::string_view message) {
+    omvo::base::ErrorBytes(omvo::base::FailureReport(kind, module, message));
+    return 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace omvo;
+    base::InitConsole();
+    const std::string executable = base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
+    const std::string module = base::FileNameOf(executable);
+    std::vector<std::string> overlayPaths(argv + (argc > 0 ? 1 : 0), argv + argc);
+    try {
+        return run::Run(base::SettingsPathFor(executable), overlayPaths);
+    } catch (const base::RunStop& stop) {
+        return stop.exitCode;
+    } catch (const base::InOutError& error) {
+        int code = Report(module, "EInOutError", error.what());
+        if (!error.path.empty()) {
+            base::ErrorBytes("omvo-covering: the file was " + error.path + "\r\n");
+        }
+        return code;
+    } catch (const std::bad_alloc&) {
+        return Report(module, "EOutOfMemory", "Out of memory");
+    } catch (const std::exception& error) {
+        return Report(module, "Exception", error.what());
+    }
+}

@@ -1,0 +1,80 @@
+#include "run/settings.hpp"
+
+#include <string_view>
+
+#include "base/console.hpp"
+#include "base/decimal.hpp"
+#include "base/errors.hpp"
+#include "base/platform.hpp"
+#include "base/text_file.hpp"
+
+namespace omvo::run {
+
+namespace {
+
+// A line without its comment (from the first ";") and without trailing blanks.
+std::string_view CleanLine(std::string_view line) {
+    if (std::size_t semicolon = line.find(';'); semicolon != std::string_view::npos) {
+        line = line.substr(0, semicolon);
+    }
+    while (!line.empty() && line.back() == ' ') line.remove_suffix(1);
+    return line;
+}
+
+// For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
+// value and the value must be a number.
+void TakeNumber(std::string_view& line, std::string_view key, double& field,
+                const std::string& settingsPath) {
+    std::size_t at = line.find(key);
+    if (at == std::string_view::npos) return;
+    line = line.substr(at + key.size());
+    std::optional<double> value = base::ParseDecimal(line);
+    if (!value) {
+        std::string message = "omvo-covering: settings file ";
+        message.append(settingsPath).append(": the value of \"").append(key);
+        message.append("\" is not a number: \"").append(line).append("\"\r\n");
+        base::ErrorBytes(message);
+        throw base::RunStop(1);
+    }
+    field = *value;
+}
+
+void TakeText(std::string_view line, std::string_view key, std::string& field) {
+    std::size_t at = line.find(key);
+    if (at != std::string_view::npos) field.assign(line.substr(at + key.size()));
+}
+
+}  // namespace
+
+TSettings ReadSettings(const std::string& settingsPath) {
+    TSettings settings;
+    if (!base::FileExists(settingsPath)) {
+        base::ConsoleText("Отсутствует файл ");
+        base::ConsoleBytes(settingsPath);
+        base::ConsoleText("\r\n");
+        throw base::RunStop(1);
+    }
+    base::TextFile file(settingsPath);
+    std::string_view line;
+    while (file.NextLine(line)) {
+        line = CleanLine(line);
+        TakeNumber(line, "minspeed=", settings.minspeed, settingsPath);
+        TakeNumber(line, "mincorner=", settings.mincorner, settingsPath);
+        TakeText(line, "vplistname=", settings.vplistname);
+        TakeText(line, "gpxpath=", settings.gpxpath);
+        TakeText(line, "kmlpath=", settings.kmlpath);
+    }
+    file.Close();
+    bool complete = settings.minspeed != -1.0 && settings.mincorner != -1.0 &&
+                    !settings.gpxpath.empty() && !settings.kmlpath.empty() &&
+                    !settings.vplistname.empty();
+    if (!complete) {
+        base::ConsoleText("файл ");
+        base::ConsoleBytes(settingsPath);
+        base::ConsoleText(" содержит не все данные!\r\n");
+        throw base::RunStop(1);
+    }
+    return settings;
+}
+
+}  // namespace omvo::run

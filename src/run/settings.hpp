@@ -1,0 +1,22 @@
+#pragma once
+// The settings file beside the executable: the trip list, the GPX and output folders and
+// the two thinning thresholds.
+
+#include <string>
+
+namespace omvo::run {
+
+struct TSettings {
+    double minspeed = -1.0;   // km/h
+    double mincorner = -1.0;  // degrees
+    std::string vplistname;
+    std::string gpxpath;
+    std::string kmlpath;
+};
+
+// Reads the settings file. A missing or incomplete file writes its console message and
+// throws RunStop(1); a number that cannot be read is named on standard error, RunStop(1).
+// Throws InOutError when the file cannot be read.
+TSettings ReadSettings(const std::string& settingsPath);
+
+}  // namespace omvo::run
