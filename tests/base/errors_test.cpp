@@ -1,0 +1,73 @@
+#include "base/errors.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cerrno>
+
+#include "base/console.hpp"
+#include "base/platform.hpp"
+#include "support/temp_dir.hpp"
+
+namespace omvo::base {
+namespace {
+
+TEST(Errors, MapsErrnoToTheToolsIoErrorNumbers) {
+    testing::TempDir dir;
+    const std::string inDir = dir.File("x");
+    const std::string noDir = dir.File("none/x");
+    const struct { int err; std::string path; int code; } cases[] = {
+        {ENOENT, inDir, 2}, {ENOENT, noDir, 3}, {ENOTDIR, inDir, 3}, {ENAMETOOLONG, inDir, 3},
+        {EMFILE, inDir, 4}, {ENFILE, inDir, 4}, {EACCES, inDir, 5}, {EPERM, inDir, 5},
+        {EISDIR, inDir, 5}, {EROFS, inDir, 5}, {ENOSPC, inDir, 101}, {EDQUOT, inDir, 101},
+        {EFBIG, inDir, 101}, {EIO, inDir, EIO},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        EXPECT_EQ(IoErrorNumber(c.err, c.path), c.code);
+    }
+}
+
+TEST(Errors, NamesEveryIoErrorNumber) {
+    const struct { int code; const char* message; } cases[] = {
+        {2, "File not found"},      {3, "Invalid filename"}, {4, "Too many open files"},
+        {5, "File access denied"},  {100, "Read beyond end of file"}, {101, "Disk full"},
+        {106, "Invalid numeric input"}, {42, "I/O error 42"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(IoErrorMessage(c.code), c.message);
+}
+
+TEST(Errors, FailureReportHasThreeCrLfLines) {
+    EXPECT_EQ(FailureReport("EInOutError", "omvo-covering", "File not found"),
+              "Exception EInOutError in module omvo-covering at 0040A1C4.\r\n"
+              "File not found.\r\n\r\n");
+    EXPECT_EQ(FailureReport("EConvertError", "m", "ends."), "Exception EConvertError in module m at 0040A1C4.\r\nends.\r\n\r\n");
+}
+
+TEST(Platform, SettingsFileReplacesTheExtensionOfTheExecutableName) {
+    const struct { const char* exe; const char* ini; } cases[] = {
+        {"/opt/bin/omvo-covering", "/opt/bin/omvo-covering.ini"},
+        {"/opt/bin/omvo-covering.exe", "/opt/bin/omvo-covering.ini"},
+        {"/opt/v1.2/omvo", "/opt/v1.2/omvo.ini"},
+        {"/opt/bin/.hidden", "/opt/bin/.hidden.ini"},
+        {"omvo-covering", "omvo-covering.ini"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(SettingsPathFor(c.exe), c.ini);
+}
+
+TEST(Platform, ADirectoryIsNoFile) {
+    testing::TempDir dir;
+    EXPECT_FALSE(FileExists(dir.path().string()));
+    EXPECT_FALSE(FileExists(dir.File("missing")));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_TRUE(FileExists(dir.Write("f", "x")));
+}
+
+TEST(Console, FixedTextsAreWrittenInCp866) {
+    // "Загрузка " and "ё", "Ё" in the DOS Cyrillic code page.
+    EXPECT_EQ(Utf8ToCp866("Загрузка ok"), "\x87\xA0\xA3\xE0\xE3\xA7\xAA\xA0 ok");
+    EXPECT_EQ(Utf8ToCp866("ёЁ"), "\xF1\xF0");
+    EXPECT_EQ(Utf8ToCp866("Фильтрация"), "\x94\xA8\xAB\xEC\xE2\xE0\xA0\xE6\xA8\xEF");
+}
+
+}  // namespace
+}  // namespace omvo::base

@@ -1,0 +1,106 @@
+#include "base/text_file.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "base/errors.hpp"
+#include "support/temp_dir.hpp"
+
+namespace omvo::base {
+namespace {
+
+std::vector<std::string> LinesOf(const std::string& path) {
+    TextFile file(path);
+    std::vector<std::string> lines;
+    std::string_view line;
+    while (file.NextLine(line)) lines.emplace_back(line);
+    file.Close();
+    return lines;
+}
+
+struct LineCase {
+    const char* what;
+    std::string bytes;
+    std::vector<std::string> lines;
+};
+
+TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
+    const LineCase cases[] = {
+        {"empty file has no line", "", {}},
+        {"LF ends a line", "a\nbb\n", {"a", "bb"}},
+        {"CR LF ends a line", "a\r\nbb\r\n", {"a", "bb"}},
+        {"last line needs no line end", "a\nbb", {"a", "bb"}},
+        {"final line end adds no empty line", "a\n", {"a"}},
+        {"empty lines are kept", "\n\na\n\n", {"", "", "a", ""}},
+        {"lone CR is dropped and ends no line", "a\rb\nc", {"ab", "c"}},
+        {"CR CR LF is one line end and a dropped CR", "a\r\r\nb", {"a", "b"}},
+        {"old Mac file is one line", "a\rb\rc\r", {"abc"}},
+        {"lone CR at the end adds no line", "a\n\r", {"a"}},
+        {"Ctrl-Z inside a line ends the data", "ab\x1A" "cd\nef\n", {"ab"}},
+        {"Ctrl-Z at the start of a line ends the file", "ab\n\x1A" "cd\n", {"ab"}},
+        {"Ctrl-Z as the only byte", "\x1A", {}},
+        {"NUL bytes are ordinary", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
+        {"blanks and tabs are kept", " a \t\n", {" a \t"}},
+    };
+    testing::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(LinesOf(dir.Write("f.txt", c.bytes)), c.lines);
+    }
+}
+
+TEST(TextFile, ReadsLinesLongerThanItsBlock) {
+    testing::TempDir dir;
+    std::string longLine(3 * 1024 * 1024 + 17, 'x');
+    longLine[12345] = '\r';
+    std::string expected = longLine;
+    expected.erase(12345, 1);
+    auto lines = LinesOf(dir.Write("long.txt", "head\r\n" + longLine + "\r\ntail"));
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[0], "head");
+    EXPECT_EQ(lines[1], expected);
+    EXPECT_EQ(lines[2], "tail");
+}
+
+TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
+    testing::TempDir dir;
+    std::string content;
+    std::vector<std::string> expected;
+    for (int i = 0; content.size() < 3 * 1024 * 1024; ++i) {
+        std::string line(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
+        expected.push_back(line);
+        content += line + (i % 3 == 0 ? "\r\n" : "\n");
+    }
+    EXPECT_EQ(LinesOf(dir.Write("many.txt", content)), expected);
+}
+
+TEST(TextFile, CountsPhysicalLines) {
+    testing::TempDir dir;
+    TextFile file(dir.Write("n.txt", "a\n\nb\rc\nd"));
+    std::string_view line;
+    std::vector<long> numbers;
+    while (file.NextLine(line)) numbers.push_back(file.lineNumber());
+    EXPECT_EQ(numbers, (std::vector<long>{1, 2, 3, 4}));
+}
+
+TEST(TextFile, OpeningAMissingFileIsFileNotFound) {
+    testing::TempDir dir;
+    try {
+        TextFile file(dir.File("missing.txt"));
+        FAIL() << "no error";
+    } catch (const InOutError& error) {
+        EXPECT_EQ(error.code, 2);
+        EXPECT_STREQ(error.what(), "File not found");
+    }
+    try {
+        TextFile file(dir.File("nodir/missing.txt"));
+        FAIL() << "no error";
+    } catch (const InOutError& error) {
+        EXPECT_EQ(error.code, 3);
+    }
+}
+
+}  // namespace
+}  // namespace omvo::base

@@ -1,0 +1,127 @@
+#include "run/settings.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+
+#include "base/errors.hpp"
+#include "support/temp_dir.hpp"
+
+namespace omvo::run {
+namespace {
+
+constexpr const char* kComplete =
+    "minspeed=3\nmincorner=12\nvplistname=list.txt\ngpxpath=gpx/\nkmlpath=out/\n";
+
+struct Outcome {
+    std::optional<TSettings> settings;
+    int exitCode = 0;
+    std::string out;
+};
+
+Outcome Read(const std::string& content) {
+    testing::TempDir dir;
+    std::string path = dir.Write("omvo-covering.ini", content);
+    Outcome outcome;
+    ::testing::internal::CaptureStdout();
+    ::testing::internal::CaptureStderr();
+    try {
+        outcome.settings = ReadSettings(path);
+    } catch (const base::RunStop& stop) {
+        outcome.exitCode = stop.exitCode;
+    }
+    outcome.out = ::testing::internal::GetCapturedStdout();
+    ::testing::internal::GetCapturedStderr();
+    return outcome;
+}
+
+TEST(Settings, ReadsKeysValuesAndComments) {
+    const struct {
+        const char* what;
+        std::string content;
+        double minspeed, mincorner;
+        std::string vplistname, gpxpath, kmlpath;
+    } cases[] = {
+        {"plain file", kComplete, 3, 12, "list.txt", "gpx/", "out/"},
+        {"empty, blank and comment lines are skipped",
+         std::string("\n   \n;minspeed=9\n") + kComplete, 3, 12, "list.txt", "gpx/", "out/"},
+        {"a comment and blanks after a number are cut",
+         std::string(kComplete) + "minspeed=4.5   ; km/h\n", 4.5, 12, "list.txt", "gpx/", "out/"},
+        {"a number value may start with blanks",
+         std::string(kComplete) + "mincorner=  -7\n", 3, -7, "list.txt", "gpx/", "out/"},
+        {"a path value keeps its leading blanks and is cut at ';'",
+         std::string(kComplete) + "kmlpath= my out/;old\n", 3, 12, "list.txt", "gpx/", " my out/"},
+        {"a key after other text is found",
+         std::string(kComplete) + "set gpxpath=tracks/\n", 3, 12, "list.txt", "tracks/", "out/"},
+        {"one line can set two path keys",
+         std::string(kComplete) + "vplistname=a.txt kmlpath=k/\n", 3, 12, "a.txt kmlpath=k/",
+         "gpx/", "k/"},
+        {"the last line with a key wins",
+         std::string(kComplete) + "minspeed=0\nmincorner=0\n", 0, 0, "list.txt", "gpx/", "out/"},
+        {"CR LF line ends", "minspeed=1\r\nmincorner=2\r\nvplistname=v\r\ngpxpath=g\r\nkmlpath=k\r\n",
+         1, 2, "v", "g", "k"},
+        {"a key in another case sets nothing",
+         std::string(kComplete) + "MINSPEED=9\nminspeed =8\n", 3, 12, "list.txt", "gpx/", "out/"},
+        {"after minspeed only its value is searched",
+         std::string(kComplete) + "minspeed=5\n", 5, 12, "list.txt", "gpx/", "out/"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome outcome = Read(c.content);
+        ASSERT_TRUE(outcome.settings.has_value()) << outcome.out;
+        EXPECT_EQ(outcome.settings->minspeed, c.minspeed);
+        EXPECT_EQ(outcome.settings->mincorner, c.mincorner);
+        EXPECT_EQ(outcome.settings->vplistname, c.vplistname);
+        EXPECT_EQ(outcome.settings->gpxpath, c.gpxpath);
+        EXPECT_EQ(outcome.settings->kmlpath, c.kmlpath);
+        EXPECT_EQ(outcome.out, "");
+    }
+}
+
+TEST(Settings, StopsOnAnIncompleteFile) {
+    const struct { const char* what; std::string content; } cases[] = {
+        {"no key at all", "hello\n"},
+        {"empty file", ""},
+        {"minspeed of -1 counts as not given", std::string(kComplete) + "minspeed=-1\n"},
+        {"mincorner of -1.0 counts as not given", std::string(kComplete) + "mincorner=-1.0\n"},
+        {"empty kmlpath", "minspeed=3\nmincorner=12\nvplistname=l\ngpxpath=g\nkmlpath=\n"},
+        {"kmlpath of a comment only", "minspeed=3\nmincorner=12\nvplistname=l\ngpxpath=g\nkmlpath=;x\n"},
+        {"missing gpxpath", "minspeed=3\nmincorner=12\nvplistname=l\nkmlpath=k\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome outcome = Read(c.content);
+        EXPECT_FALSE(outcome.settings.has_value());
+        EXPECT_EQ(outcome.exitCode, 1);
+        // "файл " ... " содержит не все данные!" in CP866
+        EXPECT_TRUE(outcome.out.starts_with("\xE4\xA0\xA9\xAB "));
+        EXPECT_TRUE(outcome.out.ends_with(
+            " \xE1\xAE\xA4\xA5\xE0\xA6\xA8\xE2 \xAD\xA5 \xA2\xE1\xA5 \xA4\xA0\xAD\xAD\xEB\xA5!\r\n"));
+    }
+}
+
+TEST(Settings, StopsOnANumberThatCannotBeRead) {
+    const char* values[] = {"minspeed=", "minspeed=3,5", "minspeed=3kmh", "mincorner=12\t",
+                            "mincorner=abc", "minspeed=1e999"};
+    for (const char* value : values) {
+        SCOPED_TRACE(value);
+        Outcome outcome = Read(std::string(kComplete) + value + "\n");
+        EXPECT_FALSE(outcome.settings.has_value());
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_EQ(outcome.out, "");  // the message goes to standard error
+    }
+}
+
+TEST(Settings, StopsWhenTheFileIsMissing) {
+    testing::TempDir dir;
+    std::string path = dir.File("omvo-covering.ini");
+    ::testing::internal::CaptureStdout();
+    EXPECT_THROW(ReadSettings(path), base::RunStop);
+    // "Отсутствует файл " in CP866
+    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+              "\x8E\xE2\xE1\xE3\xE2\xE1\xE2\xA2\xE3\xA5\xE2 \xE4\xA0\xA9\xAB " + path + "\r\n");
+}
+
+}  // namespace
+}  // namespace omvo::run
