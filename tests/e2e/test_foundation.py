@@ -1,0 +1,62 @@
+"""The run's start: settings file, trip list, and the stops before any document exists."""
+
+import os
+import unittest
+
+from omvo_e2e import SandboxTest, cp1251, cp866, failure_report
+
+SIGHTS = "Что посмотреть: озеро, GPS-трек"
+
+
+def record(trip_id, sights=SIGHTS):
+    return "\r\n".join(["Велопробег: По округе", "Код: " + trip_id + " прочее",
+                        "Даты:      15 июля 2010", "Краткое описание", sights]) + "\r\n"
+
+
+class Settings(SandboxTest):
+    def test_missing_settings_file(self):
+        result = self.box.run()
+        self.assertEqual(result.out, cp866("Отсутствует файл ") +
+                         self.box.ini.encode() + b"\r\n")
+        self.assertEqual(result.code, 1)
+
+    def test_incomplete_settings_file(self):
+        self.box.write("omvo-covering.ini", "minspeed=3\r\nmincorner=12\r\nkmlpath=x/\r\n")
+        result = self.box.run()
+        self.assertEqual(result.out, cp866("файл ") + self.box.ini.encode() +
+                         cp866(" содержит не все данные!") + b"\r\n")
+        self.assertEqual(result.code, 1)
+
+    def test_number_that_cannot_be_read(self):
+        self.box.settings(minspeed="3,5")
+        result = self.box.run()
+        self.assertEqual(result.out, b"")
+        self.assertIn(b"minspeed=", result.err)
+        self.assertIn(b"3,5", result.err)
+        self.assertIn(self.box.ini.encode(), result.err)
+        self.assertEqual(result.code, 1)
+
+
+class TripList(SandboxTest):
+    def test_missing_trip_list_is_file_not_found(self):
+        self.box.settings()
+        result = self.box.run()
+        self.assertEqual(result.out, b"")
+        self.assertTrue(result.err.startswith(failure_report("File not found")), result.err)
+        self.assertEqual(result.code, 1)
+        self.assertEqual(os.listdir(self.box.path("kml")), [])
+
+    def test_trip_list_without_accepted_record(self):
+        self.box.settings()
+        self.box.write("list.txt", cp1251(record("ab001", "Что посмотреть: озеро")))
+        self.box.write("kml/omvo-covering.kml", b"earlier run")
+        result = self.box.run()
+        self.assertEqual(result.out, b"")
+        self.assertIn(b"list.txt", result.err)
+        self.assertEqual(result.code, 0)
+        self.assertEqual(sorted(os.listdir(self.box.path("kml"))), ["omvo-covering.kml"])
+        self.assertEqual(self.box.read("kml/omvo-covering.kml"), b"earlier run")
+
+
+if __name__ == "__main__":
+    unittest.main()
