@@ -1,7 +1,82 @@
 #include "kml/trip_placemarks.hpp"
 
+#include <charconv>
+#include <string>
+#include <string_view>
+
+#include "catalogue/trip_class.hpp"
+#include "catalogue/trip_description.hpp"
+#include "kml/cyrillic.hpp"
+#include "kml/xml_text.hpp"
+
 namespace omvo::kml {
 
-void WriteTripPlacemarks(Documents&, const catalogue::TTripRecord&, const tracks::TrackStore&) {}  // TODO
+namespace {
+
+void AppendNumber(std::string& text, int number) {
+    char digits[16];
+    const auto result = std::to_chars(digits, digits + sizeof digits, number);
+    text.append(digits, result.ptr);
+}
+
+// "lon,lat,ele " — longitude first, as KML wants it; at most 48 characters.
+void AppendTuple(std::string& text, const tracks::TTrackPoint& point) {
+    text.append(point.lon.view());
+    text += ',';
+    text.append(point.lat.view());
+    text += ',';
+    text.append(point.ele.view());
+    text += ' ';
+}
+
+}  // namespace
+
+void WriteTripPlacemarks(Documents& documents, const catalogue::TTripRecord& trip,
+                         const tracks::TrackStore& store) {
+    const int segmentCount = store.segmentCount;
+    const int pointCount = store.pointCount();
+    if (segmentCount <= 0 || pointCount <= 0) return;
+
+    // Asked once per trip: the same for every segment.
+    const std::string name = EscapeText(Cp1251ToUtf8(catalogue::TripId(trip)));
+    const std::string description = CdataText(catalogue::TripDescription(trip));
+    const std::string styleId = EscapeText(catalogue::TripStyleId(trip));
+
+    // One placemark is built in this text and routed at once; the text keeps its capacity
+    // from segment to segment.
+    std::string text;
+    text.reserve(256 + name.size() + description.size() + 48 * static_cast<std::size_t>(pointCount));
+
+    int point = 1;
+    for (int segment = 1; segment <= segmentCount; ++segment) {
+        text.clear();
+        text += "<Placemark>\r\n<name>";
+        text += name;
+        if (segmentCount > 1) {
+            text += '(';
+            AppendNumber(text, segment);
+            text += '/';
+            AppendNumber(text, segmentCount);
+            text += ')';
+        }
+        text += "</name>\r\n<description><![CDATA[";
+        text += description;
+        text += "]]></description>\r\n<styleUrl>#";
+        text += styleId;
+        text += "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n<coordinates>\r\n";
+
+        // The segment runs from its first point up to the point before the next segment
+        // start, or to the last point of the track.
+        const int first = point;
+        while (point <= pointCount && (point == first || !store.at(point).segmentStart)) {
+            const tracks::TTrackPoint& p = store.at(point);
+            if (p.kept) AppendTuple(text, p);
+            ++point;
+        }
+
+        text += "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";
+        documents.WriteRouted(text);
+    }
+}
 
 }  // namespace omvo::kml
