@@ -1,9 +1,167 @@
 #include "kml/xml_text.hpp"
 
+#include <array>
+
 namespace omvo::kml {
 
-std::string EscapeText(std::string_view text) { return std::string(text); }  // TODO
-std::string CdataText(std::string_view text) { return std::string(text); }  // TODO
-std::string DropInvalidUtf8(std::string_view text) { return std::string(text); }  // TODO
+namespace {
+
+// What a byte asks for in a text put into a document.
+enum class ByteKind : unsigned char { Plain, Control, Less, Greater, Ampersand, Bracket };
+
+constexpr std::array<ByteKind, 256> MakeByteKinds() {
+    std::array<ByteKind, 256> kinds{};
+    for (unsigned b = 0; b < 0x20; ++b) kinds[b] = ByteKind::Control;
+    kinds['\t'] = ByteKind::Plain;
+    kinds['\n'] = ByteKind::Plain;
+    kinds['\r'] = ByteKind::Plain;
+    kinds[0x7F] = ByteKind::Control;
+    kinds['<'] = ByteKind::Less;
+    kinds['>'] = ByteKind::Greater;
+    kinds['&'] = ByteKind::Ampersand;
+    kinds[']'] = ByteKind::Bracket;
+    return kinds;
+}
+
+constexpr std::array<ByteKind, 256> kByteKinds = MakeByteKinds();
+
+ByteKind KindOf(char c) { return kByteKinds[static_cast<unsigned char>(c)]; }
+
+constexpr std::string_view kCdataEnd = "]]>";
+constexpr std::string_view kSplitCdataEnd = "]]]]><![CDATA[>";
+
+// True when the "&" at position i begins one of the five predefined references.
+bool BeginsReference(std::string_view text, std::size_t i) {
+    const std::string_view rest = text.substr(i + 1);
+    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
+           rest.starts_with("quot;") || rest.starts_with("apos;");
+}
+
+std::string DropControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (KindOf(c) != ByteKind::Control) out += c;
+    }
+    return out;
+}
+
+// The length of the UTF-8 sequence at position i of text, or 0 when the bytes there are
+// no valid sequence; then `skip` is the number of bytes to drop (the lead byte and the
+// continuation bytes that still fitted it).
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t i, std::size_t& skip) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    if (lead < 0x80) return 1;
+    std::size_t continuations = 0;
+    unsigned char low = 0x80;   // range of the first continuation byte
+    unsigned char high = 0xBF;
+    if (lead >= 0xC2 && lead <= 0xDF) {
+        continuations = 1;
+    } else if (lead >= 0xE0 && lead <= 0xEF) {
+        continuations = 2;
+        if (lead == 0xE0) low = 0xA0;   // no overlong forms
+        if (lead == 0xED) high = 0x9F;  // no surrogates
+    } else if (lead >= 0xF0 && lead <= 0xF4) {
+        continuations = 3;
+        if (lead == 0xF0) low = 0x90;   // no overlong forms
+        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
+    } else {
+        skip = 1;  // a stray continuation byte, an overlong lead byte or no lead byte at all
+        return 0;
+    }
+    std::size_t matched = 0;
+    while (matched < continuations && i + 1 + matched < text.size()) {
+        const auto b = static_cast<unsigned char>(text[i + 1 + matched]);
+        if (b < low || b > high) break;
+        low = 0x80;
+        high = 0xBF;
+        ++matched;
+    }
+    if (matched < continuations) {
+        skip = 1 + matched;
+        return 0;
+    }
+    // U+FFFE and U+FFFF are valid UTF-8 but no XML characters.
+    if (lead == 0xEF && text[i + 1] == '\xBF' && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+        skip = 3;
+        return 0;
+    }
+    return 1 + continuations;
+}
+
+}  // namespace
+
+std::string EscapeText(std::string_view text) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const ByteKind kind = KindOf(text[i]);
+        if (kind == ByteKind::Plain || kind == ByteKind::Bracket) continue;
+        if (kind == ByteKind::Ampersand && BeginsReference(text, i)) continue;
+        break;
+    }
+    if (i == text.size()) return std::string(text);
+
+    // Control characters go first, so a reference is recognised in the text as written.
+    const std::string kept = DropControls(text);
+    std::string out;
+    out.reserve(kept.size() + kept.size() / 8 + 16);
+    for (std::size_t j = 0; j < kept.size(); ++j) {
+        const char c = kept[j];
+        switch (KindOf(c)) {
+            case ByteKind::Less: out += "&lt;"; break;
+            case ByteKind::Greater: out += "&gt;"; break;
+            case ByteKind::Ampersand: out += BeginsReference(kept, j) ? "&" : "&amp;"; break;
+            default: out += c; break;
+        }
+    }
+    return out;
+}
+
+std::string CdataText(std::string_view text) {
+    std::size_t i = 0;
+    for (; i < text.size(); ++i) {
+        const ByteKind kind = KindOf(text[i]);
+        if (kind == ByteKind::Control) break;
+        if (kind == ByteKind::Bracket && text.substr(i).starts_with(kCdataEnd)) break;
+    }
+    if (i == text.size()) return std::string(text);
+
+    // Control characters go first, so none of them can hide a "]]>".
+    const std::string kept = DropControls(text);
+    std::string out;
+    out.reserve(kept.size() + 32);
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t pos = kept.find(kCdataEnd, from);
+        if (pos == std::string::npos) break;
+        out.append(kept, from, pos - from).append(kSplitCdataEnd);
+        from = pos + kCdataEnd.size();
+    }
+    out.append(kept, from, std::string::npos);
+    return out;
+}
+
+std::string DropInvalidUtf8(std::string_view text) {
+    std::size_t i = 0;
+    std::size_t skip = 0;
+    while (i < text.size()) {
+        const std::size_t length = Utf8SequenceAt(text, i, skip);
+        if (length == 0) break;
+        i += length;
+    }
+    if (i == text.size()) return std::string(text);
+
+    std::string out(text.substr(0, i));
+    while (i < text.size()) {
+        const std::size_t length = Utf8SequenceAt(text, i, skip);
+        if (length == 0) {
+            i += skip;
+        } else {
+            out.append(text.substr(i, length));
+            i += length;
+        }
+    }
+    return out;
+}
 
 }  // namespace omvo::kml
