@@ -1,13 +1,195 @@
 #include "catalogue/trip_class.hpp"
 
+#include <array>
+
+#include "base/console.hpp"
+#include "catalogue/trip_description.hpp"
+
 namespace omvo::catalogue {
 
-DateRange ParseDateRange(std::string_view) { return {}; }  // TODO
-bool IsDateText(std::string_view) { return false; }  // TODO
-std::string RemoveBlanks(std::string_view text) { return std::string(text); }  // TODO
-std::string ReplaceAll(std::string text, std::string_view, std::string_view) { return text; }  // TODO
-TTripClass TripClass(const TTripRecord&) { return TTripClass::DayTrip; }  // TODO
-std::string_view StyleIdOf(TTripClass) { return "sn_day_trip"; }  // TODO
+namespace {
+
+// Heading labels and the night-trip word, CP1251.
+constexpr std::string_view kRideLabel = "\xC2\xE5\xEB\xEE\xEF\xF0\xEE\xE1\xE5\xE3\x3A";  // Велопробег:
+constexpr std::string_view kBrevetLabel = "\xC1\xF0\xE5\xE2\xE5\xF2\x3A";                // Бревет:
+constexpr std::string_view kTourLabel = "\xC2\xE5\xEB\xEE\xEF\xEE\xF5\xEE\xE4\x3A";      // Велопоход:
+constexpr std::string_view kNightLower = "\xED\xEE\xF7\xED\xEE\xE9";                     // ночной
+constexpr std::string_view kNightUpper = "\xCD\xEE\xF7\xED\xEE\xE9";                     // Ночной
+
+struct MonthName {
+    std::string_view name;  // lower-case genitive, CP1251
+    std::string_view replacement;
+};
+
+// Replaced in this order.
+constexpr std::array<MonthName, 12> kMonths{{
+    {"\xFF\xED\xE2\xE0\xF0\xFF", ".01."},          // января
+    {"\xF4\xE5\xE2\xF0\xE0\xEB\xFF", ".02."},      // февраля
+    {"\xEC\xE0\xF0\xF2\xE0", ".03."},              // марта
+    {"\xE0\xEF\xF0\xE5\xEB\xFF", ".04."},          // апреля
+    {"\xEC\xE0\xFF", ".05."},                      // мая
+    {"\xE8\xFE\xED\xFF", ".06."},                  // июня
+    {"\xE8\xFE\xEB\xFF", ".07."},                  // июля
+    {"\xE0\xE2\xE3\xF3\xF1\xF2\xE0", ".08."},      // августа
+    {"\xF1\xE5\xED\xF2\xFF\xE1\xF0\xFF", ".09."},  // сентября
+    {"\xEE\xEA\xF2\xFF\xE1\xF0\xFF", ".10."},      // октября
+    {"\xED\xEE\xFF\xE1\xF0\xFF", ".11."},          // ноября
+    {"\xE4\xE5\xEA\xE0\xE1\xF0\xFF", ".12."},      // декабря
+}};
+
+// The label of a dates line, skipped whatever it holds.
+constexpr std::size_t kDatesLabelLength = 11;
+
+// A tour is long from this day count on (exclusive bound), great from the second.
+constexpr int kLongVoyageAfterDays = 4;
+constexpr int kGreatVoyageAfterDays = 20;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+int Digits(std::string_view text, std::size_t from, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+}
+
+// The calendar date of a text that passed IsDateText ("dd.mm.yyyy"), or nothing when it
+// names no Gregorian date of the years 1 to 9999.
+bool ReadCalendarDate(std::string_view text, std::chrono::sys_days& date) {
+    const int day = Digits(text, 0, 2);
+    const int month = Digits(text, 3, 2);
+    const int year = Digits(text, 6, 4);
+    if (year < 1) return false;
+    const std::chrono::year_month_day ymd{std::chrono::year{year},
+                                          std::chrono::month{static_cast<unsigned>(month)},
+                                          std::chrono::day{static_cast<unsigned>(day)}};
+    if (!ymd.ok()) return false;
+    date = std::chrono::sys_days{ymd};
+    return true;
+}
+
+bool Contains(std::string_view text, std::string_view part) {
+    return text.find(part) != std::string_view::npos;
+}
+
+}  // namespace
+
+std::string RemoveBlanks(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (c != ' ') out += c;
+    }
+    return out;
+}
+
+std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement) {
+    if (search.empty()) return text;
+    // Searching again from the start of the new text finds nothing before the last
+    // replacement that did not overlap it, so the search resumes where such an overlap can
+    // begin. A replacement holding the search text would never end that way; then the
+    // search resumes after the replacement.
+    const bool selfContaining = replacement.find(search) != std::string_view::npos;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t pos = text.find(search, from);
+        if (pos == std::string::npos) return text;
+        text.replace(pos, search.size(), replacement);
+        if (selfContaining) {
+            from = pos + replacement.size();
+        } else {
+            from = pos >= search.size() - 1 ? pos - (search.size() - 1) : 0;
+        }
+    }
+}
+
+bool IsDateText(std::string_view text) {
+    if (text.size() != 10) return false;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const bool ok = (i == 2 || i == 5) ? text[i] == '.' : IsDigit(text[i]);
+        if (!ok) return false;
+    }
+    return true;
+}
+
+DateRange ParseDateRange(std::string_view datesLine) {
+    DateRange range;
+    std::string s = RemoveBlanks(
+        datesLine.size() > kDatesLabelLength ? datesLine.substr(kDatesLabelLength) : std::string_view{});
+    for (const auto& month : kMonths) s = ReplaceAll(std::move(s), month.name, month.replacement);
+
+    // A one-digit first day becomes two digits.
+    if (s.size() >= 2 && IsDigit(s[0]) && (s[1] == '-' || s[1] == '.')) s.insert(0, "0");
+
+    const std::size_t dash = s.find('-');
+    if (dash == std::string::npos) {
+        range.startText = s;
+        range.endText = s;
+    } else {
+        // A one-digit day after the dash becomes two digits.
+        if (dash + 2 < s.size() && IsDigit(s[dash + 1]) && s[dash + 2] == '.') {
+            const std::string dayAfterDash = s.substr(dash, 3);
+            const std::string twoDigitDay{'-', '0', s[dash + 1], '.'};
+            s = ReplaceAll(std::move(s), dayAfterDash, twoDigitDay);
+        }
+        range.startText = s.substr(0, dash);
+        range.endText = s.substr(dash + 1);
+        // The month and year, or the year, written once for the range.
+        if (range.startText.size() < range.endText.size()) {
+            range.startText += range.endText.substr(range.startText.size());
+        }
+    }
+
+    if (!IsDateText(range.startText) || !IsDateText(range.endText)) return range;
+    if (!ReadCalendarDate(range.startText, range.start)) {
+        range.badDateText = range.startText;
+        return range;
+    }
+    if (!ReadCalendarDate(range.endText, range.end)) {
+        range.badDateText = range.endText;
+        return range;
+    }
+    range.hasDates = true;
+    range.valid = range.end >= range.start;
+    return range;
+}
+
+TTripClass TripClass(const TTripRecord& trip) {
+    const std::string_view heading = trip.line[0];
+    if (heading.starts_with(kRideLabel)) {
+        return Contains(heading, kNightLower) || Contains(heading, kNightUpper) ? TTripClass::NightTrip
+                                                                                : TTripClass::DayTrip;
+    }
+    if (heading.starts_with(kBrevetLabel)) return TTripClass::Brevet;
+    if (heading.starts_with(kTourLabel)) {
+        const DateRange range = ParseDateRange(trip.line[2]);
+        if (!range.badDateText.empty()) {
+            base::Warning("trip " + TripId(trip) + ": '" + range.badDateText +
+                          "' is not a valid date; the trip is drawn as a short tour");
+        }
+        // A tour of unknown length gets the smallest tour class. An end before the start
+        // gives a negative day count and so a short tour as well.
+        if (!range.hasDates) return TTripClass::ShortVoyage;
+        const auto days = (range.end - range.start).count();
+        if (days > kLongVoyageAfterDays) {
+            return days > kGreatVoyageAfterDays ? TTripClass::GreatVoyage : TTripClass::LongVoyage;
+        }
+        return TTripClass::ShortVoyage;
+    }
+    return TTripClass::DayTrip;
+}
+
+std::string_view StyleIdOf(TTripClass tripClass) {
+    switch (tripClass) {
+        case TTripClass::DayTrip: return "sn_day_trip";
+        case TTripClass::NightTrip: return "sn_night_trip";
+        case TTripClass::ShortVoyage: return "sn_short_voyage";
+        case TTripClass::LongVoyage: return "sn_long_voyage";
+        case TTripClass::GreatVoyage: return "sn_great_voyage";
+        case TTripClass::Brevet: return "sn_brevet";
+    }
+    return "sn_day_trip";
+}
+
 std::string_view TripStyleId(const TTripRecord& trip) { return StyleIdOf(TripClass(trip)); }
 
 }  // namespace omvo::catalogue

@@ -1,9 +1,60 @@
 #include "catalogue/trip_description.hpp"
 
+#include "kml/cyrillic.hpp"
+
 namespace omvo::catalogue {
 
+namespace {
+
+// The summary is cut to this many CP1251 characters, the last three of them "...".
+constexpr std::size_t kSummaryLength = 180;
+constexpr std::string_view kEllipsis = "...";
+
+}  // namespace
+
 std::string_view ClubHost() { return OMVO_CLUB_HOST; }
-std::string TripId(const TTripRecord& trip) { return trip.line[1].substr(5, 5); }  // TODO
-std::string TripDescription(const TTripRecord&) { return {}; }  // TODO
+
+std::string TripId(const TTripRecord& trip) {
+    const std::string_view idLine = trip.line[1];
+    std::string id(idLine.size() > 5 ? idLine.substr(5, 5) : std::string_view{});
+    for (char& c : id) {
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    }
+    return id;
+}
+
+std::string TripDescription(const TTripRecord& trip) {
+    const std::string_view heading = trip.line[0];
+    // The head is the first word with the blank after it; the rest is the link text.
+    const std::size_t blank = heading.find(' ');
+    const std::size_t titleStart = blank == std::string_view::npos ? 0 : blank + 1;
+    const std::string_view head = heading.substr(0, titleStart);
+    const std::string_view title = heading.substr(titleStart);
+
+    std::string_view summary = trip.line[3];
+    const bool cut = summary.size() > kSummaryLength;
+    if (cut) summary = summary.substr(0, kSummaryLength - kEllipsis.size());
+
+    const std::string id = TripId(trip);
+    const std::string_view host = ClubHost();
+    std::string fragment;
+    fragment.reserve(heading.size() + host.size() + id.size() + trip.line[1].size() +
+                     trip.line[2].size() + kSummaryLength + 64);
+    fragment.append(head)
+        .append("<a href=\"http://")
+        .append(host)
+        .append("/ru/vplist.php#")
+        .append(id)
+        .append("\">")
+        .append(title)
+        .append("</a><br>")
+        .append(trip.line[1])
+        .append("<br>")
+        .append(trip.line[2])
+        .append("<br>")
+        .append(summary);
+    if (cut) fragment.append(kEllipsis);
+    return kml::Cp1251ToUtf8(fragment);
+}
 
 }  // namespace omvo::catalogue
