@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,7 +17,7 @@ class ShortText {
 public:
     void assign(std::string_view text) {
         size_ = static_cast<std::uint8_t>(text.size() < N ? text.size() : N);
-        for (std::size_t i = 0; i < size_; ++i) data_[i] = text[i];
+        if (size_ != 0) std::memcpy(data_, text.data(), size_);
     }
     std::string_view view() const { return {data_, size_}; }
     std::size_t size() const { return size_; }
@@ -40,7 +41,7 @@ struct TTrackPoint {
 };
 
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
-// allocates per track, not per point.
+// allocates per track, not per point. It grows as needed; there is no fixed limit.
 struct TrackStore {
     std::vector<TTrackPoint> points;  // point i (from 1) is points[i - 1]
     int segmentCount = 0;
