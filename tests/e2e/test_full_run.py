@@ -1,0 +1,188 @@
+"""A whole run on a small club archive: the exact bytes of the three documents and of the
+console, home and far trips, tracks of one, two and three segments, an empty track, two
+overlay placemarks; then the stops after the documents were created."""
+
+import os
+import unittest
+
+from omvo_e2e import (FOOTER, HEADER, SandboxTest, check_kml, cp1251, cp866, description,
+                      failure_report, overlay_placemark, trip_placemark)
+
+SIGHTS = "Что посмотреть: озёра, GPS-трек"
+
+TRIPS = [
+    # id, heading, dates line, summary
+    ("ab001", "Велопробег: По округе", "Даты:      15 июля 2010", "Короткая прогулка"),
+    ("ab002", "Велопоход: На восток", "Даты:      1-8 мая 2011", "Через границу"),
+    ("ab003", "Бревет: Три части", "Даты:      3 июня 2012", "Бревет в три куска"),
+    ("ab004", "Велопробег: Ночной город", "Даты:      4 июня 2012", "Трек не записан"),
+]
+
+
+def id_line(trip_id):
+    return "Код: %s, №1" % trip_id
+
+
+def trip_list():
+    records = ["\r\n".join([heading, id_line(trip_id), dates, summary, SIGHTS])
+               for trip_id, heading, dates, summary in TRIPS]
+    return cp1251("\r\n\r\n".join(records) + "\r\n")
+
+
+def gpx(*tracks):
+    """A GPX file with one trk per list of points (lat, lon, extra lines)."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>', '<gpx version="1.1" creator="test">',
+             "<metadata><time>2012-05-01T09:00:00Z</time></metadata>"]
+    for points in tracks:
+        lines += ["<trk>", "<name>t</name>", "<trkseg>"]
+        for lat, lon, ele in points:
+            lines.append('<trkpt lat="%s" lon="%s">' % (lat, lon))
+            if ele is not None:
+                lines.append("<ele>%s</ele>" % ele)
+            lines.append("</trkpt>")
+        lines += ["</trkseg>", "</trk>"]
+    lines.append("</gpx>")
+    return "\n".join(lines) + "\n"
+
+
+# ab001: one segment; the straight middle point is thinned away; texts are trimmed.
+AB001 = gpx([("54.700000", "20.500", "12.50"), ("54.705", "20.50", "13"),
+             ("54.71", "20.50", None), ("54.71", "20.51", "14.0"), ("54.72", "20.51", "15")])
+# ab002: two segments, the first leaves the home region eastwards.
+AB002 = gpx([("54.90", "22.80", None), ("54.91", "22.80", None), ("54.91", "22.95", None)],
+            [("55.00", "22.95", None), ("55.00", "22.96", None)])
+# ab003: three segments, each 10 km or more from the one before.
+AB003 = gpx([("54.60", "20.40", "1"), ("54.61", "20.40", "2"), ("54.61", "20.41", "3")],
+            [("54.70", "20.41", "4"), ("54.70", "20.42", "5")],
+            [("54.80", "20.42", "6"), ("54.80", "20.43", "7"), ("54.81", "20.43", "8")])
+AB004 = gpx([])
+
+BORDER_KML = "<kml><Placemark><coordinates>20.1,54.4,0 20.2,54.5,0</coordinates></Placemark></kml>\n"
+FERRY_KML = "<kml>\n<coordinates>\n21.0,55.0,0\n\t21.1,55.1,0 \n</coordinates>\n</kml>\n"
+
+
+class FullRun(SandboxTest):
+    def make_archive(self):
+        self.box.settings(minspeed="3", mincorner="12")
+        self.box.write("list.txt", trip_list())
+        for trip_id, content in [("ab001", AB001), ("ab002", AB002), ("ab003", AB003),
+                                 ("ab004", AB004)]:
+            self.box.write("gpx/%str.gpx" % trip_id, content)
+        self.box.write("ov/border.kml", BORDER_KML)
+        self.box.write("ov/ferry.kml", FERRY_KML)
+        self.box.write("ov/border.txt", cp1251(
+            "; граница\r\nname=Граница\r\ndescr=Госграница\r\nstyle=sn_brevet\r\n"
+            "file=ov/border.kml\r\n"))
+        self.box.write("ov/ferry.txt", cp1251(
+            "file=ov/ferry.kml\r\nstyle=sn_great_voyage\r\nname=Паром\r\ndescr=Морем\r\n"))
+
+    def expected(self):
+        descr = {trip_id: description(heading, id_line(trip_id), dates, summary, trip_id)
+                 for trip_id, heading, dates, summary in TRIPS}
+        overlays = (overlay_placemark("Граница", "Госграница", "sn_brevet",
+                                      "20.1,54.4,0 20.2,54.5,0 ") +
+                    overlay_placemark("Паром", "Морем", "sn_great_voyage",
+                                      " 21.0,55.0,0 \t21.1,55.1,0  "))
+        ab001 = trip_placemark("ab001", descr["ab001"], "sn_day_trip",
+                               [("20.5", "54.7", "12.5"), ("20.5", "54.71", "13"),
+                                ("20.51", "54.71", "14"), ("20.51", "54.72", "15")])
+        ab002 = (trip_placemark("ab002(1/2)", descr["ab002"], "sn_long_voyage",
+                                [("22.8", "54.9", "0"), ("22.8", "54.91", "0"),
+                                 ("22.95", "54.91", "0")]) +
+                 trip_placemark("ab002(2/2)", descr["ab002"], "sn_long_voyage",
+                                [("22.95", "55", "0"), ("22.96", "55", "0")]))
+        ab003 = (trip_placemark("ab003(1/3)", descr["ab003"], "sn_brevet",
+                                [("20.4", "54.6", "1"), ("20.4", "54.61", "2"),
+                                 ("20.41", "54.61", "3")]) +
+                 trip_placemark("ab003(2/3)", descr["ab003"], "sn_brevet",
+                                [("20.41", "54.7", "4"), ("20.42", "54.7", "5")]) +
+                 trip_placemark("ab003(3/3)", descr["ab003"], "sn_brevet",
+                                [("20.42", "54.8", "6"), ("20.43", "54.8", "7"),
+                                 ("20.43", "54.81", "8")]))
+        return {
+            "omvo-covering.kml": HEADER + overlays + ab001 + ab002 + ab003 + FOOTER,
+            "omvo-covering_klg.kml": HEADER + ab001 + ab003 + FOOTER,
+            "omvo-covering_far.kml": HEADER + overlays + ab002 + FOOTER,
+        }
+
+    def test_documents_and_console(self):
+        self.make_archive()
+        result = self.box.run("ov/border.txt", "ov/ferry.txt", "ov/missing.txt")
+        self.assertEqual(result.code, 0, result.err)
+        progress = b"".join(cp866("Загрузка ") + trip_id.encode() + b"tr.gpx" +
+                            cp866(" ok.  Фильтрация... ok.  Сохранение... ok.") + b"\r\n"
+                            for trip_id, *_ in TRIPS)
+        self.assertEqual(result.out,
+                         cp866("Загрузка ") + b"ov/border.kml.ok\r\n" +
+                         cp866("Загрузка ") + b"ov/ferry.kml.ok\r\n" + progress)
+        self.assertIn(b"ov/missing.txt", result.err)
+        for name, content in self.expected().items():
+            with self.subTest(document=name):
+                self.assertEqual(self.box.read("kml/" + name).decode(), content.decode())
+        self.assertEqual(sorted(os.listdir(self.box.path("kml"))),
+                         ["omvo-covering.kml", "omvo-covering_far.kml", "omvo-covering_klg.kml"])
+        check_kml(self, self.box.path("kml/omvo-covering.kml"), 8, 4 + 4 + 5 + 8)
+        check_kml(self, self.box.path("kml/omvo-covering_klg.kml"), 4, 4 + 8)
+        check_kml(self, self.box.path("kml/omvo-covering_far.kml"), 4, 4 + 5)
+
+    def test_missing_gpx_file_keeps_the_earlier_documents(self):
+        self.make_archive()
+        self.assertEqual(self.box.run().code, 0)
+        earlier = {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
+        os.remove(self.box.path("gpx/ab003tr.gpx"))
+        result = self.box.run()
+        self.assertEqual(result.code, 1)
+        gpx_path = self.box.path("gpx") + "/ab003tr.gpx"
+        self.assertTrue(result.out.endswith(
+            cp866("Загрузка ") + b"ab003tr.gpx" + cp866("Файл ") + gpx_path.encode() +
+            cp866(" не найден!") + b"\r\n"), result.out)
+        self.assertEqual({name: self.box.read("kml/" + name)
+                          for name in os.listdir(self.box.path("kml"))}, earlier)
+
+    def test_output_folder_that_does_not_exist(self):
+        self.make_archive()
+        self.box.settings(kmlpath=self.box.path("nowhere") + "/")
+        result = self.box.run()
+        self.assertEqual(result.code, 1)
+        self.assertTrue(result.err.startswith(failure_report("Invalid filename")), result.err)
+        self.assertFalse(self.box.exists("nowhere"))
+
+    def test_kmlpath_without_separator_glues_names_to_its_last_component(self):
+        self.make_archive()
+        self.box.settings(kmlpath=self.box.path("kml"))
+        self.assertEqual(self.box.run().code, 0)
+        for name in ["kmlomvo-covering.kml", "kmlomvo-covering_klg.kml", "kmlomvo-covering_far.kml"]:
+            self.assertTrue(self.box.exists(name), name)
+
+
+class MarkupInInput(SandboxTest):
+    def test_names_and_summaries_with_markup_stay_well_formed(self):
+        self.box.settings(minspeed="0", mincorner="0")
+        records = [
+            ("Велопробег: A & B <C>", "Код: a&b<1", "Даты:      1 мая 2011", "Итог ]]> конец"),
+            ("Велопробег: Кириллица", "Код: ДЕ12Ж", "Даты:      2 мая 2011", "Обычный"),
+        ]
+        self.box.write("list.txt", cp1251("\r\n\r\n".join(
+            "\r\n".join([*r, SIGHTS]) for r in records) + "\r\n"))
+        track = gpx([("54.70", "20.50", None), ("54.71", "20.50", None)])
+        self.box.write("gpx/a&b<1tr.gpx", track)
+        with open(self.box.path("gpx").encode() + b"/" + cp1251("ДЕ12Ж") + b"tr.gpx", "w") as f:
+            f.write(track)
+        self.box.write("ov/x.kml", "<coordinates>1,2,0 3,4,0</coordinates>")
+        self.box.write("ov/x.txt", cp1251("name=Я & ты <вместе>\r\ndescr=a]]>b\r\n"
+                                          "style=sn_day_trip\r\nfile=ov/x.kml\r\n"))
+        result = self.box.run("ov/x.txt")
+        self.assertEqual(result.code, 0, result.err)
+        main = self.box.read("kml/omvo-covering.kml").decode()
+        self.assertIn("<name>a&amp;b&lt;1</name>", main)
+        self.assertIn("<name>ДЕ12Ж</name>", main)
+        self.assertIn("Итог ]]]]><![CDATA[> конец", main)
+        self.assertIn("<name>Я &amp; ты &lt;вместе&gt;</name>", main)
+        self.assertIn("<description><![CDATA[a]]]]><![CDATA[>b]]></description>", main)
+        check_kml(self, self.box.path("kml/omvo-covering.kml"), 3, 2 + 2 + 2)
+        check_kml(self, self.box.path("kml/omvo-covering_klg.kml"), 2, 4)
+        check_kml(self, self.box.path("kml/omvo-covering_far.kml"), 1, 2)
+
+
+if __name__ == "__main__":
+    unittest.main()
