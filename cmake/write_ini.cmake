@@ -1,0 +1,17 @@
+# Writes a settings file for the example club archive, unless a settings file is already
+# there: a user's own settings are never overwritten.
+#   cmake -DINI=<file> -DARCHIVE=<folder of the archive> -DOUTPUT=<kml folder> -P write_ini.cmake
+if(EXISTS "${INI}")
+  return()
+endif()
+file(MAKE_DIRECTORY "${OUTPUT}")
+file(WRITE "${INI}"
+"; Settings of omvo-covering, written for the bundled example club archive.\r
+; A ';' starts a comment. Folder paths end with their '/'.\r
+minspeed=3        ; km/h: points reached more slowly are dropped\r
+mincorner=12      ; degrees: points where the track turns less are dropped\r
+vplistname=${ARCHIVE}/vplist.txt\r
+gpxpath=${ARCHIVE}/gpx/\r
+kmlpath=${OUTPUT}/\r
+")
+message(STATUS "Wrote ${INI}")
