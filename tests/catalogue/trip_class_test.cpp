@@ -1,0 +1,244 @@
+#include "catalogue/trip_class.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "catalogue/cp1251_text.hpp"
+
+namespace omvo::catalogue {
+namespace {
+
+using omvo::testing::Cp1251;
+
+// A dates line: the 11-character label, then the dates text as written in the list.
+std::string DatesLine(std::string_view dates) { return Cp1251("Даты похода") + Cp1251(dates); }
+
+TTripRecord Trip(std::string_view heading, std::string_view dates = " 15 июля 2010") {
+    TTripRecord trip;
+    trip.line[0] = Cp1251(heading);
+    trip.line[1] = Cp1251("Код: AB123 (120 км)");
+    trip.line[2] = DatesLine(dates);
+    trip.line[3] = Cp1251("Краткое описание");
+    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
+    return trip;
+}
+
+TTripRecord Tour(std::string_view dates) { return Trip("Велопоход: По озёрам", dates); }
+
+long DayCount(const DateRange& range) { return (range.end - range.start).count(); }
+
+struct RangeCase {
+    const char* dates;
+    const char* startText;
+    const char* endText;
+    long days;
+    TTripClass tourClass;
+};
+
+TEST(DateRange, ReadsEveryWayAListWritesATourPeriod) {
+    const RangeCase cases[] = {
+        {" 15 июля 2010", "15.07.2010", "15.07.2010", 0, TTripClass::ShortVoyage},
+        {" 12-15 июля 2010", "12.07.2010", "15.07.2010", 3, TTripClass::ShortVoyage},
+        {" 5-7 мая 2011", "05.05.2011", "07.05.2011", 2, TTripClass::ShortVoyage},
+        {" 28 апреля - 2 мая 2011", "28.04.2011", "02.05.2011", 4, TTripClass::ShortVoyage},
+        {" 30 декабря 2010 - 2 января 2011", "30.12.2010", "02.01.2011", 3, TTripClass::ShortVoyage},
+        {" 7 - 12 июня 2009", "07.06.2009", "12.06.2009", 5, TTripClass::LongVoyage},
+        {" 1-10 мая 2011", "01.05.2011", "10.05.2011", 9, TTripClass::LongVoyage},
+        {" 3-25 августа 2012", "03.08.2012", "25.08.2012", 22, TTripClass::GreatVoyage},
+        // Not from the usual wording, but met in lists.
+        {" 5 мая 2011", "05.05.2011", "05.05.2011", 0, TTripClass::ShortVoyage},
+        {"28.02.2012-1.03.2012", "28.02.2012", "01.03.2012", 2, TTripClass::ShortVoyage},
+        {" 1 сентября - 5 октября 2013", "01.09.2013", "05.10.2013", 34, TTripClass::GreatVoyage},
+        {" 20 ноября - 1 декабря 2014", "20.11.2014", "01.12.2014", 11, TTripClass::LongVoyage},
+        {" 1 - 3 февраля 2015", "01.02.2015", "03.02.2015", 2, TTripClass::ShortVoyage},
+        {" 29 марта - 1 апреля 2016", "29.03.2016", "01.04.2016", 3, TTripClass::ShortVoyage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.startText);
+        const DateRange range = ParseDateRange(DatesLine(c.dates));
+        EXPECT_EQ(range.startText, c.startText);
+        EXPECT_EQ(range.endText, c.endText);
+        ASSERT_TRUE(range.hasDates);
+        EXPECT_TRUE(range.valid);
+        EXPECT_EQ(DayCount(range), c.days);
+        EXPECT_EQ(TripClass(Tour(c.dates)), c.tourClass);
+    }
+}
+
+TEST(TripClass, DrawsToursOfFiveDaysShortAndOfTwentyTwoDaysGreat) {
+    const struct { const char* dates; long days; TTripClass tourClass; } cases[] = {
+        {" 1-5 мая 2011", 4, TTripClass::ShortVoyage},
+        {" 1-6 мая 2011", 5, TTripClass::LongVoyage},
+        {" 1-21 мая 2011", 20, TTripClass::LongVoyage},
+        {" 1-22 мая 2011", 21, TTripClass::GreatVoyage},
+        {" 28 февраля - 3 марта 2012", 4, TTripClass::ShortVoyage},  // leap year
+        {" 28 февраля - 5 марта 2011", 5, TTripClass::LongVoyage},
+        {" 20 декабря 2011 - 9 января 2012", 20, TTripClass::LongVoyage},
+        {" 20 декабря 2011 - 10 января 2012", 21, TTripClass::GreatVoyage},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.days);
+        EXPECT_EQ(DayCount(ParseDateRange(DatesLine(c.dates))), c.days);
+        EXPECT_EQ(TripClass(Tour(c.dates)), c.tourClass);
+    }
+}
+
+TEST(TripClass, TakesTheKindFromTheLabelAtTheStartOfTheHeading) {
+    const struct { const char* heading; TTripClass tripClass; } cases[] = {
+        {"Велопробег: Калуга - Таруса", TTripClass::DayTrip},
+        {"Велопробег: Ночной Калуга", TTripClass::NightTrip},
+        {"Велопробег: по ночной Калуге", TTripClass::NightTrip},
+        {"Велопробег: в полуночной тиши", TTripClass::NightTrip},  // inside a longer word
+        {"Велопробег:ночной", TTripClass::NightTrip},
+        {"Велопробег: НОЧНОЙ город", TTripClass::DayTrip},         // capitals throughout
+        {"Велопробег: ночь на Оке", TTripClass::DayTrip},
+        {"Бревет: 200 км", TTripClass::Brevet},
+        {"Бревет: ночной 300 км", TTripClass::Brevet},
+        {"Бревет:", TTripClass::Brevet},
+        {"БРЕВЕТ: 200 км", TTripClass::DayTrip},
+        {" Велопробег: ночной", TTripClass::DayTrip},              // blank before the label
+        {"велопробег: ночной", TTripClass::DayTrip},               // label in other case
+        {"Велопробег ночной", TTripClass::DayTrip},                // no colon
+        {"Ночной Велопробег: по Калуге", TTripClass::DayTrip},     // label not at the start
+        {"Прогулка: ночной город", TTripClass::DayTrip},
+        {"Велопоход: ночной", TTripClass::ShortVoyage},             // a tour goes by its dates
+        {"", TTripClass::DayTrip},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.heading);
+        EXPECT_EQ(TripClass(Trip(c.heading)), c.tripClass);
+    }
+}
+
+TEST(TripClass, NamesEveryClassByItsStyleId) {
+    const struct { TTripClass tripClass; const char* styleId; } cases[] = {
+        {TTripClass::DayTrip, "sn_day_trip"},         {TTripClass::NightTrip, "sn_night_trip"},
+        {TTripClass::ShortVoyage, "sn_short_voyage"}, {TTripClass::LongVoyage, "sn_long_voyage"},
+        {TTripClass::GreatVoyage, "sn_great_voyage"}, {TTripClass::Brevet, "sn_brevet"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(StyleIdOf(c.tripClass), c.styleId);
+    EXPECT_EQ(TripStyleId(Trip("Велопробег: ночной")), "sn_night_trip");
+    EXPECT_EQ(TripStyleId(Tour(" 3-25 августа 2012")), "sn_great_voyage");
+    EXPECT_EQ(TripStyleId(Trip("Бревет: 600 км")), "sn_brevet");
+}
+
+TEST(DateRange, IsNotValidWhenATextHasNoDateShape) {
+    const struct { const char* what; std::string line; } cases[] = {
+        {"label only", Cp1251("Даты похода")},
+        {"shorter than the label", Cp1251("Даты")},
+        {"blanks after the label", Cp1251("Даты похода    ")},
+        {"year abbreviated after it", DatesLine(" 15 июля 2010 г.")},
+        {"capitalised month", DatesLine(" 15 Июля 2010")},
+        {"abbreviated month", DatesLine(" 15 июл. 2010")},
+        {"no year", DatesLine(" 12-15 июля")},
+        {"two-digit year", DatesLine(" 15.07.10")},
+        {"a second dash belongs to the end", DatesLine(" 1-3-5 мая 2011")},
+        {"tab inside", DatesLine(" 15\tиюля 2010")},
+        {"words", DatesLine(" летом")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const DateRange range = ParseDateRange(c.line);
+        EXPECT_FALSE(range.hasDates);
+        EXPECT_FALSE(range.valid);
+        EXPECT_TRUE(range.badDateText.empty());
+    }
+}
+
+TEST(DateRange, KeepsAnEndBeforeTheStartAsANegativeDayCount) {
+    // The start is completed with the year of the end.
+    const DateRange range = ParseDateRange(DatesLine(" 30 декабря - 2 января 2011"));
+    EXPECT_EQ(range.startText, "30.12.2011");
+    EXPECT_EQ(range.endText, "02.01.2011");
+    ASSERT_TRUE(range.hasDates);
+    EXPECT_FALSE(range.valid);
+    EXPECT_EQ(DayCount(range), -362);
+    EXPECT_EQ(TripClass(Tour(" 30 декабря - 2 января 2011")), TTripClass::ShortVoyage);
+}
+
+TEST(DateRange, ReportsTheFirstDateTextThatIsNoCalendarDate) {
+    const struct { const char* dates; const char* badText; } cases[] = {
+        {" 31 июня 2010", "31.06.2010"},
+        {" 29 февраля 2011", "29.02.2011"},
+        {" 00.05.2011", "00.05.2011"},
+        {" 32.05.2011", "32.05.2011"},
+        {" 15.13.2011", "15.13.2011"},
+        {" 15.00.2011", "15.00.2011"},
+        {" 15.05.0000", "15.05.0000"},
+        {" 30 февраля - 31 июня 2011", "30.02.2011"},  // the start is read first
+        {" 28-31 июня 2011", "31.06.2011"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dates);
+        const DateRange range = ParseDateRange(DatesLine(c.dates));
+        EXPECT_EQ(range.badDateText, c.badText);
+        EXPECT_FALSE(range.hasDates);
+        EXPECT_FALSE(range.valid);
+    }
+    const DateRange leapDay = ParseDateRange(DatesLine(" 29 февраля 2012"));
+    EXPECT_TRUE(leapDay.valid);
+    EXPECT_TRUE(leapDay.badDateText.empty());
+    EXPECT_TRUE(ParseDateRange(DatesLine(" 31.12.9999")).valid);
+    EXPECT_TRUE(ParseDateRange(DatesLine(" 01.01.0001")).valid);
+}
+
+TEST(TripClass, WarnsAboutAnImpossibleDateAndDrawsTheTourShort) {
+    ::testing::internal::CaptureStderr();
+    const TTripClass tripClass = TripClass(Tour(" 31 июня 2010"));
+    const std::string warning = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(tripClass, TTripClass::ShortVoyage);
+    EXPECT_NE(warning.find("ab123"), std::string::npos) << warning;
+    EXPECT_NE(warning.find("31.06.2010"), std::string::npos) << warning;
+
+    ::testing::internal::CaptureStderr();
+    (void)TripClass(Tour(" 1-22 мая 2011"));
+    (void)TripClass(Tour(" летом"));
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
+}
+
+TEST(TripClass, DrawsATourOfUnknownLengthShortWhateverCameBefore) {
+    EXPECT_EQ(TripClass(Tour(" 3-25 августа 2012")), TTripClass::GreatVoyage);
+    EXPECT_EQ(TripClass(Tour(" летом 2012")), TTripClass::ShortVoyage);
+    EXPECT_EQ(TripClass(Tour(" 1-10 мая 2011")), TTripClass::LongVoyage);
+    EXPECT_EQ(TripClass(Tour("")), TTripClass::ShortVoyage);
+}
+
+TEST(DateText, HasTwoDigitDayAndMonthAndFourDigitYear) {
+    const struct { const char* text; bool isDate; } cases[] = {
+        {"15.07.2010", true},  {"00.00.0000", true},  {"99.99.9999", true},
+        {"5.07.2010", false},  {"15.7.2010", false},  {"15.07.10", false},
+        {"15-07-2010", false}, {"15.07.2010.", false}, {"15.07.201a", false},
+        {"1a.07.2010", false}, {"", false},           {"15,07,2010", false},
+        {" 5.07.2010", false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(IsDateText(c.text), c.isDate);
+    }
+}
+
+TEST(TextEdit, RemovesBlanksOnly) {
+    EXPECT_EQ(RemoveBlanks(" 1 - 2\t3 "), "1-2\t3");
+    EXPECT_EQ(RemoveBlanks("   "), "");
+    EXPECT_EQ(RemoveBlanks(Cp1251("28 апреля")), Cp1251("28апреля"));
+}
+
+TEST(TextEdit, ReplacesUntilNoOccurrenceIsLeft) {
+    const struct { const char* text; const char* search; const char* replacement; const char* result; } cases[] = {
+        {"1мая-3мая", "мая", ".05.", "1.05.-3.05."},
+        {"aab", "ab", "b", "b"},  // a new occurrence before the replaced one is found too
+        {"aaab", "ab", "b", "b"},
+        {"abc", "", "x", "abc"},
+        {"", "a", "b", ""},
+        {"a", "a", "aa", "aa"},   // a replacement holding the search text is made once
+        {"-5.-5.", "-5.", "-05.", "-05.-05."},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text);
+        EXPECT_EQ(ReplaceAll(Cp1251(c.text), Cp1251(c.search), Cp1251(c.replacement)), Cp1251(c.result));
+    }
+}
+
+}  // namespace
+}  // namespace omvo::catalogue
