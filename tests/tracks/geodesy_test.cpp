@@ -1,0 +1,141 @@
+#include "tracks/geodesy.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <optional>
+#include <string>
+
+#include "tracks/store_builder.hpp"
+
+namespace omvo::tracks {
+namespace {
+
+using testing::AddPoint;
+
+TEST(Coordinate, ParsesSignedDecimalTextsOnly) {
+    const struct {
+        std::string text;
+        std::optional<double> value;
+    } cases[] = {
+        {"54.7", 54.7},      {"-0.5", -0.5},        {"54", 54.0},          {".5", 0.5},
+        {"5.", 5.0},         {".", 0.0},            {"-.5", -0.5},         {"-0", 0.0},
+        {"20.512345678901", 20.512345678901},
+        {"", std::nullopt},  {"-", std::nullopt},   {"1.2.3", std::nullopt},
+        {"5-4", std::nullopt}, {"--1", std::nullopt}, {"+5", std::nullopt},
+        {"1e5", std::nullopt}, {" 5", std::nullopt}, {"5 ", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("text: \"" + c.text + "\"");
+        const std::optional<double> got = ParseCoordinate(c.text);
+        ASSERT_EQ(got.has_value(), c.value.has_value());
+        if (c.value) {
+            EXPECT_DOUBLE_EQ(*got, *c.value);
+        }
+    }
+}
+
+TEST(Distance, ScalesDegreesToKilometresAtTheFirstPointsLatitude) {
+    TrackStore store;
+    AddPoint(store, "60", "20");
+    AddPoint(store, "60", "21");
+    AddPoint(store, "61", "20");
+    AddPoint(store, "54.7", "20.5");
+    AddPoint(store, "54.7", "20.5");
+    EXPECT_NEAR(PointDistanceKm(store, 1, 2), 55.5555555555, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(store, 2, 1), 55.5555555555, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(store, 1, 3), 111.1348666667, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(store, 3, 1), 111.1348666667, 1e-6);
+    EXPECT_EQ(PointDistanceKm(store, 4, 5), 0.0);
+    // Only the first point's latitude enters the cosine, so the order matters.
+    EXPECT_GT(std::abs(PointDistanceKm(store, 2, 3) - PointDistanceKm(store, 3, 2)), 0.1);
+}
+
+// Two points 1 km apart (north-south) with the given time texts.
+double SpeedBetween(const std::string& t1, const std::string& t2, bool* badTime) {
+    TrackStore store;
+    AddPoint(store, "54.7", "20.5", t1);
+    char lat[32];
+    std::snprintf(lat, sizeof lat, "%.12f", 54.7 + 1.0 / 111.13486666666667);
+    AddPoint(store, lat, "20.5", t2);
+    return PointSpeedKmh(store, 1, 2, badTime);
+}
+
+TEST(Speed, DividesDistanceByTimeOnlyForTwoValidIncreasingTimes) {
+    const struct {
+        const char* name;
+        std::string earlier, later;
+        double speed;
+        bool badTime;
+    } cases[] = {
+        {"six minutes", "2012-05-01T10:00:00Z", "2012-05-01T10:06:00Z", 10.0, false},
+        {"across midnight and a month end", "2012-04-30T23:57:00Z", "2012-05-01T00:03:00Z",
+         10.0, false},
+        {"leap day", "2012-02-29T10:00:00Z", "2012-02-29T10:06:00Z", 10.0, false},
+        {"equal times", "2012-05-01T10:00:00Z", "2012-05-01T10:00:00Z", 10000.0, false},
+        {"backwards", "2012-05-01T10:06:00Z", "2012-05-01T10:00:00Z", 10000.0, false},
+        {"no times", "", "", 10000.0, false},
+        {"19 characters", "2012-05-01T10:00:00", "2012-05-01T10:06:00Z", 10000.0, false},
+        {"21 characters", "2012-05-01T10:00:00Z", "2012-05-01T10:06:00ZZ", 10000.0, false},
+        {"fractional second", "2012-05-01T10:00:00.5Z", "2012-05-01T10:06:00Z", 10000.0,
+         false},
+        {"bad text with a partner too short", "2012-13-01T10:00:00Z", "2012-05-01", 10000.0,
+         false},
+        {"month 13", "2012-13-01T10:00:00Z", "2012-05-01T10:06:00Z", 10000.0, true},
+        {"February 29 of a common year", "2011-02-29T10:00:00Z", "2011-03-01T10:06:00Z",
+         10000.0, true},
+        {"hour 24", "2012-05-01T10:00:00Z", "2012-05-01T24:00:00Z", 10000.0, true},
+        {"second 60", "2012-05-01T10:00:60Z", "2012-05-01T10:06:00Z", 10000.0, true},
+        {"year 0", "0000-05-01T10:00:00Z", "2012-05-01T10:06:00Z", 10000.0, true},
+        {"letters", "abcdefghijklmnopqrst", "2012-05-01T10:06:00Z", 10000.0, true},
+        {"separators not looked at", "2012x05x01 10:00:00 ", "2012-05-01T10:06:00Z", 10.0,
+         false},
+        {"blanks around numbers", "2012-05- 1T10: 0:00Z", "2012-05-01T10:06:00Z", 10.0, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        bool badTime = false;
+        EXPECT_NEAR(SpeedBetween(c.earlier, c.later, &badTime), c.speed, 1e-6);
+        EXPECT_EQ(badTime, c.badTime);
+    }
+}
+
+TEST(Turn, IsTheSignedChangeOfLegOrientation) {
+    const struct {
+        const char* name;
+        const char* lat[3];
+        const char* lon[3];
+        double turn;
+    } cases[] = {
+        {"north then east", {"54", "55", "55"}, {"20", "20", "21"}, 90.0},
+        {"east then north", {"54", "54", "55"}, {"20", "21", "21"}, -90.0},
+        {"north then back south", {"54", "55", "54"}, {"20", "20", "20"}, 0.0},
+        {"north then north-west", {"54", "55", "56"}, {"20", "20", "19"}, 135.0},
+        {"north-west then north", {"54", "55", "56"}, {"20", "19", "19"}, -135.0},
+        {"straight on", {"54", "55", "56"}, {"20", "20.5", "21"}, 0.0},
+        {"standing still then north", {"54", "54", "55"}, {"20", "20", "20"}, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackStore store;
+        for (int k = 0; k < 3; ++k) AddPoint(store, c.lat[k], c.lon[k]);
+        EXPECT_NEAR(TurnAngle(store, 1, 2, 3), c.turn, 1e-9);
+    }
+}
+
+TEST(Turn, LegOrientationIgnoresTheDirectionOfTravel) {
+    const struct {
+        double dlat, dlon, direction;
+    } cases[] = {
+        {0, 0, 0},    {1, 0, 0},     {-1, 0, 0},   {0, 1, 90},  {0, -1, 90},
+        {1, 1, 45},   {-1, -1, 45},  {1, -1, 135}, {-1, 1, 135}, {2, 1, 26.56505117707799},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::to_string(c.dlat) + ", " + std::to_string(c.dlon));
+        EXPECT_NEAR(LegDirection(c.dlat, c.dlon), c.direction, 1e-9);
+    }
+}
+
+}  // namespace
+}  // namespace omvo::tracks
