@@ -1,0 +1,179 @@
+#include "tracks/thinning.hpp"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <string>
+#include <vector>
+
+#include "tracks/geodesy.hpp"
+#include "tracks/store_builder.hpp"
+
+namespace omvo::tracks {
+namespace {
+
+using testing::AddPointAt;
+
+// The labels of the points left in the store, in order.
+std::vector<std::string> Labels(const TrackStore& store) {
+    std::vector<std::string> labels;
+    for (const TTrackPoint& p : store.points) labels.emplace_back(p.ele.view());
+    return labels;
+}
+
+// A track of legs with the given headings (degrees clockwise from north, on the degree
+// grid), points labelled p1, p2, ...; a segment starts at each point named in `starts`.
+TrackStore Path(const std::vector<double>& headings, const std::vector<int>& starts = {}) {
+    TrackStore store;
+    double lat = 54.7, lon = 20.5;
+    auto add = [&](int n) {
+        bool start = false;
+        for (int s : starts) start = start || s == n;
+        AddPointAt(store, lat, lon, "p" + std::to_string(n), "", start);
+    };
+    add(1);
+    for (std::size_t k = 0; k < headings.size(); ++k) {
+        const double h = headings[k] * 3.14159265358979323846 / 180.0;
+        lat += 0.01 * std::cos(h);
+        lon += 0.01 * std::sin(h);
+        add(static_cast<int>(k) + 2);
+    }
+    return store;
+}
+
+std::vector<std::string> P(std::initializer_list<int> numbers) {
+    std::vector<std::string> labels;
+    for (int n : numbers) labels.push_back("p" + std::to_string(n));
+    return labels;
+}
+
+TEST(CornerFilter, KeepsCornersAloneOrAccumulated) {
+    const struct {
+        const char* name;
+        std::vector<double> headings;
+        std::vector<int> starts;
+        double mincorner;
+        std::vector<std::string> kept;
+    } cases[] = {
+        {"a sharp corner of 40 degrees", {0, 0, 0, 40, 40, 40}, {}, 15, P({1, 4, 7})},
+        {"a sharp corner resets the accumulated turn", {0, 10, 10, 50, 60, 60}, {}, 15,
+         P({1, 4, 7})},
+        {"a gentle curve of 6 degrees keeps every third point",
+         {0, 6, 12, 18, 24, 30, 36, 42, 48, 54}, {}, 15, P({1, 4, 7, 10, 11})},
+        {"small turns of alternating sign cancel", {0, 10, 0, 10, 0, 10}, {}, 15, P({1, 7})},
+        {"a straight run keeps only its ends", {30, 30, 30, 30, 30}, {}, 15, P({1, 6})},
+        {"segment starts are always kept", {30, 30, 30, 30, 30}, {4}, 15, P({1, 4, 6})},
+        {"a minimum corner of 0 keeps every point", {30, 30, 30}, {}, 0, P({1, 2, 3, 4})},
+        {"two points", {0}, {}, 15, P({1, 2})},
+        {"one point", {}, {}, 15, P({1})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackStore store = Path(c.headings, c.starts);
+        const int segments = store.segmentCount;
+        ThinTrack(store, 0.0, c.mincorner);
+        EXPECT_EQ(Labels(store), c.kept);
+        EXPECT_EQ(store.segmentCount, segments);
+        for (const TTrackPoint& p : store.points) EXPECT_TRUE(p.kept);
+    }
+}
+
+// Points 1 km apart going north; point k gets the time of minute minutes[k - 1].
+TrackStore TimedRun(const std::vector<int>& minutes, const std::vector<int>& starts = {}) {
+    TrackStore store;
+    for (std::size_t k = 0; k < minutes.size(); ++k) {
+        const int n = static_cast<int>(k) + 1;
+        char time[32];
+        std::snprintf(time, sizeof time, "2012-05-01T%02d:%02d:00Z", 10 + minutes[k] / 60,
+                      minutes[k] % 60);
+        bool start = false;
+        for (int s : starts) start = start || s == n;
+        AddPointAt(store, 54.7 + k / 111.13486666666667, 20.5, "p" + std::to_string(n), time,
+                   start);
+    }
+    return store;
+}
+
+TEST(SpeedFilter, DropsPointsReachedTooSlowly) {
+    const struct {
+        const char* name;
+        std::vector<int> minutes;
+        std::vector<int> starts;
+        double minspeed;
+        std::vector<std::string> kept;
+    } cases[] = {
+        // 10 km/h, 2 km/h, 10 km/h, 2 km/h: the speed comes from the point just before,
+        // dropped or not.
+        {"slow legs dropped", {0, 6, 36, 42, 72, 78}, {}, 5, P({1, 2, 4, 6})},
+        {"ends never judged", {0, 30, 36, 66}, {}, 5, P({1, 3, 4})},
+        {"a slow segment start survives", {0, 6, 36, 42}, {3}, 5, P({1, 2, 3, 4})},
+        {"a minimum speed of 0 keeps every point", {0, 60, 120, 180}, {}, 0,
+         P({1, 2, 3, 4})},
+        {"equal or backward times are not measurable", {0, 0, 60, 30, 40}, {}, 9999,
+         P({1, 2, 4, 5})},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TrackStore store = TimedRun(c.minutes, c.starts);
+        ThinTrack(store, c.minspeed, 0.0);
+        EXPECT_EQ(Labels(store), c.kept);
+    }
+}
+
+TEST(SpeedFilter, KeepsAPointWhoseSpeedEqualsTheMinimum) {
+    TrackStore store = TimedRun({0, 6, 12});
+    const double speed = PointSpeedKmh(store, 1, 2);
+    EXPECT_FALSE(SpeedFilter(store, speed));
+    EXPECT_TRUE(store.at(2).kept);
+    SpeedFilter(store, std::nextafter(speed, 1e9));
+    EXPECT_FALSE(store.at(2).kept);
+    EXPECT_TRUE(store.at(1).kept);
+    EXPECT_TRUE(store.at(3).kept);
+}
+
+TEST(CornerFilter, CountsATurnEqualToTheMinimumCorner) {
+    TrackStore store = Path({0, 0, 20, 20});
+    const double turn = TurnAngle(store, 2, 3, 4);
+    CornerFilter(store, turn);
+    EXPECT_TRUE(store.at(3).kept);
+    EXPECT_FALSE(store.at(2).kept);
+    store = Path({0, 0, 20, 20});
+    CornerFilter(store, std::nextafter(turn, 1e9));
+    EXPECT_FALSE(store.at(3).kept);
+}
+
+TEST(SpeedFilter, KeepsEveryPointOfATrackWithoutTimes) {
+    TrackStore store = Path({0, 0, 0, 0});
+    ThinTrack(store, 9999.0, 0.0);
+    EXPECT_EQ(store.pointCount(), 5);
+}
+
+TEST(ThinTrack, WarnsOnceForInvalidTimesAndKeepsThosePoints) {
+    // Point 5 is reached at 2 km/h; points 2, 3 and 6 have or follow an invalid time.
+    TrackStore store = TimedRun({0, 6, 36, 42, 72, 78, 84});
+    store.path = "gpx/abcdetr.gpx";
+    store.at(2).time.assign("2012-13-01T10:06:00Z");
+    store.at(6).time.assign("2012-02-30T11:18:00Z");
+    ::testing::internal::CaptureStderr();
+    ThinTrack(store, 5.0, 0.0);
+    const std::string warnings = ::testing::internal::GetCapturedStderr();
+    EXPECT_EQ(Labels(store), P({1, 2, 3, 4, 6, 7}));
+    EXPECT_NE(warnings.find("gpx/abcdetr.gpx"), std::string::npos) << warnings;
+    EXPECT_EQ(warnings.find("warning"), warnings.rfind("warning")) << warnings;
+}
+
+TEST(CompactPoints, RemovesUnkeptPointsButNeverASegmentStart) {
+    TrackStore store = Path({0, 0, 0, 0, 0, 0}, {3});
+    const bool kept[] = {true, false, false, true, false, true, true};
+    for (int i = 1; i <= 7; ++i) store.at(i).kept = kept[i - 1];
+    CompactPoints(store);
+    EXPECT_EQ(Labels(store), P({1, 3, 4, 6, 7}));
+    EXPECT_EQ(store.segmentCount, 2);
+    EXPECT_TRUE(store.at(2).segmentStart);
+    EXPECT_FALSE(store.at(3).segmentStart);
+    EXPECT_DOUBLE_EQ(store.at(2).latValue, store.points[1].latValue);
+    for (const TTrackPoint& p : store.points) EXPECT_TRUE(p.kept);
+}
+
+}  // namespace
+}  // namespace omvo::tracks
