@@ -1,5 +1,6 @@
 #include "tracks/gpx_reader.hpp"
 
+#include <cstring>
 #include <optional>
 
 #include "base/console.hpp"
@@ -45,6 +46,13 @@ std::string_view AttributeNumber(std::string_view text, std::string_view name) {
 
 void TrimInPlace(std::string& text) { text.resize(TrimTrailingZeros(text).size()); }
 
+// Where the markers of one piece stand, as positions in the piece.
+struct PieceMarkers {
+    std::size_t ele = std::string_view::npos;   // the first "<ele>"
+    std::size_t time = std::string_view::npos;  // the first "<time>"
+    bool closesPoint = false;                   // holds "</trkpt>"
+};
+
 // Collects one point's values over one or more pieces of lines and appends each complete
 // point to the store. A piece starts at the start of a line or right before a "<trk>" or a
 // "<trkpt", so a piece holds these markers only at its start.
@@ -52,23 +60,40 @@ class TrackReader {
 public:
     explicit TrackReader(TrackStore& store) : store_(store) {}
 
+    // One walk over the '<' characters of the line cuts it into pieces and finds the
+    // markers of each piece.
     void ReadLine(std::string_view line, long lineNumber) {
         lineNumber_ = lineNumber;
+        const char* data = line.data();
+        const std::size_t size = line.size();
         std::size_t start = 0;
-        std::size_t pos = line.find("<trk", 1);
-        while (pos != std::string_view::npos) {
-            const std::string_view rest = line.substr(pos);
+        PieceMarkers markers;
+        std::size_t pos = 0;
+        while (pos < size) {
+            const void* hit = std::memchr(data + pos, '<', size - pos);
+            if (hit == nullptr) break;
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
+            const std::string_view rest(data + at, size - at);
             if (rest.starts_with(kTrackOpen) || rest.starts_with(kPointOpen)) {
-                ReadPiece(line.substr(start, pos - start));
-                start = pos;
+                if (at > 0) {
+                    ReadPiece(line.substr(start, at - start), markers);
+                    start = at;
+                    markers = PieceMarkers{};
+                }
+            } else if (rest.starts_with(kEleOpen)) {
+                if (markers.ele == std::string_view::npos) markers.ele = at - start;
+            } else if (rest.starts_with(kTimeOpen)) {
+                if (markers.time == std::string_view::npos) markers.time = at - start;
+            } else if (rest.starts_with(kPointClose)) {
+                markers.closesPoint = true;
             }
-            pos = line.find("<trk", pos + 4);
+            pos = at + 1;
         }
-        ReadPiece(line.substr(start));
+        ReadPiece(line.substr(start), markers);
     }
 
 private:
-    void ReadPiece(std::string_view piece) {
+    void ReadPiece(std::string_view piece, const PieceMarkers& markers) {
         if (piece.starts_with(kTrackOpen)) pendingStart_ = true;
         const bool opensPoint = piece.starts_with(kPointOpen);
         if (opensPoint) {
@@ -78,16 +103,16 @@ private:
         }
         if (lat_.empty() || lon_.empty()) return;
 
-        std::size_t pos = piece.find(kEleOpen);
-        if (pos != std::string_view::npos) ele_.assign(NumberRun(piece, pos + kEleOpen.size()));
-        pos = piece.find(kTimeOpen);
-        if (pos != std::string_view::npos) {
-            const std::size_t from = pos + kTimeOpen.size();
+        if (markers.ele != std::string_view::npos) {
+            ele_.assign(NumberRun(piece, markers.ele + kEleOpen.size()));
+        }
+        if (markers.time != std::string_view::npos) {
+            const std::size_t from = markers.time + kTimeOpen.size();
             const std::size_t end = piece.find('<', from);
             time_.assign(piece.substr(from, end == std::string_view::npos ? end : end - from));
         }
-        const bool complete = piece.find(kPointClose) != std::string_view::npos ||
-                              (opensPoint && piece.find(kTagEnd) != std::string_view::npos);
+        const bool complete =
+            markers.closesPoint || (opensPoint && piece.find(kTagEnd) != std::string_view::npos);
         if (complete) StorePoint();
     }
 
