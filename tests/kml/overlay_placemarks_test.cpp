@@ -203,8 +203,9 @@ TEST(MakeOverlayPlacemark, AddsNothingButAWarningForAMissingOrIncompleteFile) {
         {"incomplete", dir.Write("no-name.txt", "name=\ndescr=D\nstyle=s\nfile=" + kRoute + "\n")},
         {"empty", dir.Write("empty.txt", "")},
     };
-    for (const auto& [what, path] : cases) {
-        SCOPED_TRACE(what);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.first);
+        const std::string& path = c.second;
         std::string got = "old";
         const Console console = Capture([&] { got = MakeOverlayPlacemark(path); });
         EXPECT_EQ(got, "");
