@@ -146,14 +146,15 @@ def elevation(lat, lon):
 
 def road(rng, names, wander=0.06):
     """A road through the named places: between two places it wanders off the straight line
-    like a country road (a Brownian bridge across, vertices 0.3 to 2.2 km apart)."""
+    like a country road (a Brownian bridge across, vertices 0.2 to 1.8 km apart), with small
+    bends everywhere and now and then a sharper one at a junction."""
     points = [to_xy(PLACES[names[0]])]
     for a_name, b_name in zip(names, names[1:]):
         a, b = to_xy(PLACES[a_name]), to_xy(PLACES[b_name])
         length = math.hypot(b[0] - a[0], b[1] - a[1])
         ts = [0.0]
         while ts[-1] < length:
-            ts.append(ts[-1] + rng.uniform(0.3, 2.2))
+            ts.append(ts[-1] + rng.uniform(0.2, 1.8))
         ts = [t / ts[-1] for t in ts]
         walk = [0.0]
         for t0, t1 in zip(ts, ts[1:]):
@@ -162,8 +163,11 @@ def road(rng, names, wander=0.06):
         peak = max(abs(v) for v in bridge) or 1.0
         amplitude = min(wander * length, 2.5) * rng.uniform(0.6, 1.0)
         ux, uy = (b[0] - a[0]) / length, (b[1] - a[1]) / length
-        for t, v in zip(ts[1:], bridge[1:]):
+        bend = min(1.0, length / 5.0)
+        for i, (t, v) in enumerate(zip(ts[1:], bridge[1:]), 1):
             off = v / peak * amplitude
+            if i < len(ts) - 1:  # bends and junctions between the places, not at them
+                off += bend * rng.gauss(0.0, 0.25 if rng.random() < 0.12 else 0.05)
             points.append((a[0] + (b[0] - a[0]) * t - uy * off,
                            a[1] + (b[1] - a[1]) * t + ux * off))
     return points
