@@ -1,0 +1,60 @@
+#include "kml/cyrillic.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace omvo::kml {
+namespace {
+
+TEST(Cp1251ToUtf8, KeepsEveryAsciiByte) {
+    std::string ascii;
+    for (int b = 0; b < 0x80; ++b) ascii += static_cast<char>(b);
+    EXPECT_EQ(Cp1251ToUtf8(ascii), ascii);
+    EXPECT_EQ(Cp1251ToUtf8(""), "");
+}
+
+TEST(Cp1251ToUtf8, ConvertsTheRussianAlphabet) {
+    std::string letters;
+    for (int b = 0xC0; b <= 0xFF; ++b) letters += static_cast<char>(b);
+    EXPECT_EQ(Cp1251ToUtf8(letters),
+              "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
+}
+
+TEST(Cp1251ToUtf8, ConvertsYoAndTheNumeroSign) {
+    const struct { std::string in; std::string out; } cases[] = {
+        {"\xA8", "\xD0\x81"},      // Ё
+        {"\xB8", "\xD1\x91"},      // ё
+        {"\xB9", "\xE2\x84\x96"},  // №
+        {"\xB9" "5, \xA8\xEB\xEA\xE8", "№5, Ёлки"},
+        {"\xE5\xB8\xE6", "еёж"},
+    };
+    for (const auto& c : cases) EXPECT_EQ(Cp1251ToUtf8(c.in), c.out);
+}
+
+TEST(Cp1251ToUtf8, DropsPunctuationAndLettersItDoesNotKnow) {
+    const struct { const char* what; std::string in; std::string out; } cases[] = {
+        {"guillemets", "\xAB\xCC\xE5\xF9\xE5\xF0\xE0\xBB", "Мещера"},
+        {"en and em dash", "a \x96 b \x97 c", "a  b  c"},
+        {"non-breaking space", "\xEE\xE7\xB8\xF0\xE0\xA0\xEB\xE5\xF1\xE0", "озёралеса"},
+        {"Ukrainian and Belarusian letters", "\xAF\xB2\xAA\xA1\xBF\xB3\xBA\xA2", ""},
+        {"euro sign and quotes", "\x88\x84\x93\x94", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Cp1251ToUtf8(c.in), c.out);
+    }
+    for (int b = 0x80; b <= 0xBF; ++b) {
+        if (b == 0xA8 || b == 0xB8 || b == 0xB9) continue;
+        SCOPED_TRACE(b);
+        EXPECT_EQ(Cp1251ToUtf8(std::string{'x', static_cast<char>(b), 'y'}), "xy");
+    }
+}
+
+TEST(Cp1251ToUtf8, GarblesUtf8InputWithoutError) {
+    // "Ёи" in UTF-8 is D0 81 D0 B8: two Р, one dropped byte and one ё.
+    EXPECT_EQ(Cp1251ToUtf8("Ёи"), "РРё");
+}
+
+}  // namespace
+}  // namespace omvo::kml
