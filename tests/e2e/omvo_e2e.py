@@ -70,12 +70,15 @@ class Sandbox:
         os.makedirs(self.path("gpx"), exist_ok=True)
         os.makedirs(self.path("kml"), exist_ok=True)
         lines = ["minspeed=" + minspeed, "mincorner=" + mincorner,
-                 "vplistname=" + (self.path(vplistname) if vplistname else ""),
+                 "vplistname=" + self.path(vplistname),  # an absolute path stays as it is
                  "gpxpath=" + gpxpath, "kmlpath=" + kmlpath]
         self.write("omvo-covering.ini", "\r\n".join(lines) + "\r\n")
 
     def run(self, *args):
-        completed = subprocess.run([self.exe, *args], cwd=self.dir, capture_output=True,
+        return self.run_in(self.dir, *args)
+
+    def run_in(self, cwd, *args):
+        completed = subprocess.run([self.exe, *args], cwd=cwd, capture_output=True,
                                    timeout=120)
         return Result(completed)
 

@@ -1,0 +1,63 @@
+"""The bundled example club archive, run as the README's first command runs it: from the
+top of the source tree, with both overlay files."""
+
+import os
+import re
+import unittest
+
+from omvo_e2e import SOURCE_DIR, SandboxTest, check_kml
+
+ARCHIVE = os.path.join(SOURCE_DIR, "examples", "club")
+OVERLAYS = ["examples/club/overlays/border.txt", "examples/club/overlays/ferry.txt"]
+BORDER = "Государственная граница (южный участок)"
+FERRY = "Паром Балтийск - Балтийская коса"
+
+EXPECTED = {
+    "omvo-covering.kml": [BORDER, FERRY, "vp101", "vp102", "vp103", "vp105", "br201",
+                          "vp106(1/2)", "vp106(2/2)", "vp107", "vp108", "vp109", "vp110",
+                          "vp111"],
+    "omvo-covering_klg.kml": ["vp101", "vp102", "vp103", "vp105", "br201", "vp106(1/2)",
+                              "vp106(2/2)", "vp108", "vp109", "vp111"],
+    "omvo-covering_far.kml": [BORDER, FERRY, "vp107", "vp110"],
+}
+STYLES = {"vp101": "sn_day_trip", "vp102": "sn_day_trip", "vp103": "sn_night_trip",
+          "vp105": "sn_short_voyage", "br201": "sn_brevet", "vp106": "sn_short_voyage",
+          "vp107": "sn_long_voyage", "vp108": "sn_day_trip", "vp109": "sn_day_trip",
+          "vp110": "sn_great_voyage", "vp111": "sn_day_trip"}
+
+PLACEMARK = re.compile(r"<Placemark>\r\n<name>(.*?)</name>\r\n.*?<styleUrl>#(.*?)</styleUrl>"
+                       r".*?<coordinates>(.*?)</coordinates>", re.S)
+
+
+class ExampleArchive(SandboxTest):
+    def setUp(self):
+        super().setUp()
+        if not os.path.isdir(ARCHIVE):
+            self.skipTest("no example archive at " + ARCHIVE)
+
+    def test_documents_of_the_example_run(self):
+        self.box.settings(vplistname=ARCHIVE + "/vplist.txt", gpxpath=ARCHIVE + "/gpx/")
+        result = self.box.run_in(SOURCE_DIR, *OVERLAYS)
+        self.assertEqual(result.code, 0, result.err)
+        self.assertEqual(result.err, b"")
+        self.assertEqual(result.out.count(b"\r\n"), 2 + len(STYLES))
+
+        styles_used = set()
+        for name, expected_names in EXPECTED.items():
+            with self.subTest(document=name):
+                path = self.box.path("kml", name)
+                placemarks = PLACEMARK.findall(self.box.read("kml/" + name).decode())
+                self.assertEqual([p[0] for p in placemarks], expected_names)
+                for placemark_name, style, coordinates in placemarks:
+                    trip = placemark_name[:5]
+                    if trip in STYLES:
+                        self.assertEqual(style, STYLES[trip], placemark_name)
+                        styles_used.add(style)
+                    self.assertTrue(coordinates.strip(), placemark_name)
+                points = sum(len(c.split()) for _, _, c in placemarks)
+                check_kml(self, path, len(expected_names), points)
+        self.assertEqual(len(styles_used), 6)
+
+
+if __name__ == "__main__":
+    unittest.main()
