@@ -114,10 +114,5 @@ TEST(TripDescription, CutsTheSummaryToOneHundredEightyCharactersBeforeConverting
     }
 }
 
-TEST(TripDescription, UsesTheClubHostOfTheBuild) {
-    EXPECT_EQ(ClubHost(), OMVO_CLUB_HOST);
-    EXPECT_FALSE(ClubHost().empty());
-}
-
 }  // namespace
 }  // namespace omvo::catalogue

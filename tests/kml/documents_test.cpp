@@ -36,23 +36,6 @@ std::vector<std::string> TempFiles(const TempDir& dir) {
     return names;
 }
 
-// Splits a text at CR LF; fails the test on a bare LF or CR or a missing last line end.
-std::vector<std::string> CrLfLines(std::string_view text) {
-    std::vector<std::string> lines;
-    while (!text.empty()) {
-        const std::size_t end = text.find("\r\n");
-        if (end == std::string_view::npos) {
-            ADD_FAILURE() << "text does not end with CR LF";
-            break;
-        }
-        const std::string_view line = text.substr(0, end);
-        EXPECT_EQ(line.find_first_of("\r\n"), std::string_view::npos) << line;
-        lines.emplace_back(line);
-        text.remove_prefix(end + 2);
-    }
-    return lines;
-}
-
 struct RoutingCase {
     TOutputMode mode;
     bool home;
@@ -208,36 +191,6 @@ TEST(Documents, ReportAFailedReplacementAndLeaveNoTemporaryFile) {
     }
     EXPECT_TRUE(TempFiles(dir).empty());
     EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "old main");
-}
-
-TEST(DocumentHeader, HoldsTheFortyThreeLinesWithTheSixLineStyles) {
-    const std::vector<std::string> expected = {
-        R"(<?xml version="1.0" encoding="UTF-8"?>)",
-        R"(<kml xmlns="http://www.opengis.net/kml/2.2" xmlns:gx="http://www.google.com/kml/ext/2.2" xmlns:kml="http://www.opengis.net/kml/2.2" xmlns:atom="http://www.w3.org/2005/Atom">)",
-        "<Document>",
-        "<name>omvo-covering.kml</name>",
-        R"(<Style id="sn_day_trip">)", "<LineStyle>", "<color>99ff5500</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        R"(<Style id="sn_night_trip">)", "<LineStyle>", "<color>99ff0055</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        R"(<Style id="sn_short_voyage">)", "<LineStyle>", "<color>99ff0000</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        R"(<Style id="sn_long_voyage">)", "<LineStyle>", "<color>997f0000</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        R"(<Style id="sn_great_voyage">)", "<LineStyle>", "<color>99000055</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        R"(<Style id="sn_brevet">)", "<LineStyle>", "<color>990000aa</color>",
-        "<width>6</width>", "</LineStyle>", "</Style>",
-        "<Folder>",
-        "<name>omvo-covering</name>",
-        "<open>1</open>",
-    };
-    ASSERT_EQ(expected.size(), 43u);
-    EXPECT_EQ(CrLfLines(DocumentHeader()), expected);
-}
-
-TEST(DocumentFooter, ClosesTheFolderTheDocumentAndTheRoot) {
-    EXPECT_EQ(DocumentFooter(), "</Folder>\r\n</Document>\r\n</kml>\r\n");
 }
 
 }  // namespace
