@@ -1,9 +1,9 @@
 #include "kml/trip_placemarks.hpp"
 
-#include <charconv>
 #include <string>
 #include <string_view>
 
+#include "base/decimal.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_description.hpp"
 #include "kml/cyrillic.hpp"
@@ -12,12 +12,6 @@
 namespace omvo::kml {
 
 namespace {
-
-void AppendNumber(std::string& text, int number) {
-    char digits[16];
-    const auto result = std::to_chars(digits, digits + sizeof digits, number);
-    text.append(digits, result.ptr);
-}
 
 // "lon,lat,ele " — longitude first, as KML wants it; at most 48 characters.
 void AppendTuple(std::string& text, const tracks::TTrackPoint& point) {
@@ -54,9 +48,9 @@ void WriteTripPlacemarks(Documents& documents, const catalogue::TTripRecord& tri
         text += name;
         if (segmentCount > 1) {
             text += '(';
-            AppendNumber(text, segment);
+            base::AppendInt(text, segment);
             text += '/';
-            AppendNumber(text, segmentCount);
+            base::AppendInt(text, segmentCount);
             text += ')';
         }
         text += "</name>\r\n<description><![CDATA[";
