@@ -57,6 +57,7 @@ bool TextFile::NextLine(std::string_view& line) {
 // Moves the unread rest to the front of the buffer, grows the buffer when a single line
 // fills it, and reads the next block. False when the file has no more data.
 bool TextFile::Refill() {
+    nextCr_ = kUnknown;
     std::size_t rest = end_ - begin_;
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, rest);
@@ -90,12 +91,18 @@ bool TextFile::Refill() {
 // dropped. The line is in our own buffer, so it is compacted in place.
 std::string_view TextFile::Finish(char* begin, char* end) {
     ++lineNumber_;
-    auto* cr = static_cast<char*>(std::memchr(begin, '\r', static_cast<std::size_t>(end - begin)));
-    if (cr == nullptr) return {begin, static_cast<std::size_t>(end - begin)};
-    char* out = cr;
-    for (char* p = cr + 1; p < end; ++p) {
+    char* data = buffer_.get();
+    const auto from = static_cast<std::size_t>(begin - data);
+    if (nextCr_ == kUnknown || nextCr_ < from) {
+        auto* cr = static_cast<char*>(std::memchr(begin, '\r', end_ - from));
+        nextCr_ = cr == nullptr ? end_ : static_cast<std::size_t>(cr - data);
+    }
+    if (data + nextCr_ >= end) return {begin, static_cast<std::size_t>(end - begin)};
+    char* out = data + nextCr_;
+    for (char* p = out + 1; p < end; ++p) {
         if (*p != '\r') *out++ = *p;
     }
+    nextCr_ = kUnknown;
     return {begin, static_cast<std::size_t>(out - begin)};
 }
 

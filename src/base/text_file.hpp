@@ -44,6 +44,11 @@ private:
     std::size_t begin_ = 0;  // unread data is buffer_[begin_, end_)
     std::size_t end_ = 0;
     bool atEnd_ = false;     // nothing more to read from the file
+    // The first CR at or after the current line in the buffer, or end_ when the rest of the
+    // buffer holds none; kUnknown after the buffer changed. Most files have no CR, so most
+    // lines need no search for one.
+    static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+    std::size_t nextCr_ = kUnknown;
     long lineNumber_ = 0;
 };
 

@@ -72,6 +72,26 @@ private:
 // The date-and-time of a 20-character GPX time text, read from fixed positions as day,
 // month, year and time of day; characters 5, 8, 11 and 20 are not looked at.
 std::optional<std::int64_t> TimeSeconds(std::string_view t) {
+    // The common YYYY-MM-DDThh:mm:ss form is read directly; anything else (blanks around
+    // the numbers, say) goes through the general reading of the composed text.
+    static constexpr std::size_t kDigitAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+    bool plain = t[13] == ':' && t[16] == ':';
+    for (std::size_t at : kDigitAt) plain = plain && IsDigit(t[at]);
+    if (plain) {
+        const auto number = [&t](std::size_t at, std::size_t count) {
+            int value = 0;
+            for (std::size_t k = at; k < at + count; ++k) value = value * 10 + (t[k] - '0');
+            return value;
+        };
+        const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
+        const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
+        const std::chrono::year_month_day date{std::chrono::year{year},
+                                               std::chrono::month{static_cast<unsigned>(month)},
+                                               std::chrono::day{static_cast<unsigned>(day)}};
+        if (year < 1 || hour > 23 || minute > 59 || second > 59 || !date.ok()) return std::nullopt;
+        const std::int64_t days = std::chrono::sys_days{date}.time_since_epoch().count();
+        return days * 86400 + hour * 3600 + minute * 60 + second;
+    }
     const char composed[] = {t[8],  t[9],  '.',   t[5],  t[6],  '.',   t[0],
                              t[1],  t[2],  t[3],  ' ',   t[11], t[12], t[13],
                              t[14], t[15], t[16], t[17], t[18]};
