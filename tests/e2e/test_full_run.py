@@ -128,6 +128,7 @@ class FullRun(SandboxTest):
     def test_missing_gpx_file_keeps_the_earlier_documents(self):
         self.make_archive()
         self.assertEqual(self.box.run().code, 0)
+        check_kml(self, self.box.path("kml/omvo-covering.kml"), 6, 17)
         earlier = {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
         os.remove(self.box.path("gpx/ab003tr.gpx"))
         result = self.box.run()
@@ -151,8 +152,10 @@ class FullRun(SandboxTest):
         self.make_archive()
         self.box.settings(kmlpath=self.box.path("kml"))
         self.assertEqual(self.box.run().code, 0)
-        for name in ["kmlomvo-covering.kml", "kmlomvo-covering_klg.kml", "kmlomvo-covering_far.kml"]:
-            self.assertTrue(self.box.exists(name), name)
+        for name, placemarks, points in [("kmlomvo-covering.kml", 6, 17),
+                                         ("kmlomvo-covering_klg.kml", 4, 12),
+                                         ("kmlomvo-covering_far.kml", 2, 5)]:
+            check_kml(self, self.box.path(name), placemarks, points)
 
 
 class MarkupInInput(SandboxTest):
