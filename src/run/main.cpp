@@ -1,6 +1,7 @@
 // omvo-covering: draws the club's trips on a map as three KML documents.
 // The only place that turns run-ending failures into the failure report and an exit code.
 
+#include <csignal>
 #include <new>
 #include <string>
 #include <vector>
@@ -21,6 +22,9 @@ int Report(const std::string& module, std::string_view kind, std::string_view me
 
 int main(int argc, char** argv) {
     using namespace omvo;
+    // A console that goes away (a closed pipe) is a failed console write, reported and
+    // cleaned up like any other, not a silent kill that leaves temporary documents behind.
+    std::signal(SIGPIPE, SIG_IGN);
     base::InitConsole();
     const std::string executable = base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
     const std::string module = base::FileNameOf(executable);
