@@ -5,10 +5,6 @@
 
 namespace omvo::base {
 
-namespace {
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-}
-
 std::optional<double> ParseDecimal(std::string_view text) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
@@ -53,6 +49,12 @@ std::optional<double> ParseDecimal(std::string_view text) {
         }
     }
     return negative ? -value : value;
+}
+
+int DigitsValue(std::string_view text, std::size_t from, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
+    return value;
 }
 
 void AppendInt(std::string& out, long value) {

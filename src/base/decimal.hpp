@@ -14,6 +14,11 @@ namespace omvo::base {
 // lies beyond the range of a double.
 std::optional<double> ParseDecimal(std::string_view text);
 
+inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The value of the `count` digits at `from` of the text, which the caller knows are digits.
+int DigitsValue(std::string_view text, std::size_t from, std::size_t count);
+
 // Appends a whole number in plain decimal.
 void AppendInt(std::string& out, long value);
 

@@ -1,13 +1,18 @@
 #include "catalogue/trip_class.hpp"
 
 #include <array>
+#include <optional>
 
+#include "base/calendar.hpp"
 #include "base/console.hpp"
+#include "base/decimal.hpp"
 #include "catalogue/trip_description.hpp"
 
 namespace omvo::catalogue {
 
 namespace {
+
+using base::IsDigit;
 
 // Heading labels and the night-trip word, CP1251.
 constexpr std::string_view kRideLabel = "\xC2\xE5\xEB\xEE\xEF\xF0\xEE\xE1\xE5\xE3\x3A";  // Велопробег:
@@ -44,27 +49,11 @@ constexpr std::size_t kDatesLabelLength = 11;
 constexpr int kLongVoyageAfterDays = 4;
 constexpr int kGreatVoyageAfterDays = 20;
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
-int Digits(std::string_view text, std::size_t from, std::size_t count) {
-    int value = 0;
-    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
-    return value;
-}
-
 // The calendar date of a text that passed IsDateText ("dd.mm.yyyy"), or nothing when it
-// names no Gregorian date of the years 1 to 9999.
-bool ReadCalendarDate(std::string_view text, std::chrono::sys_days& date) {
-    const int day = Digits(text, 0, 2);
-    const int month = Digits(text, 3, 2);
-    const int year = Digits(text, 6, 4);
-    if (year < 1) return false;
-    const std::chrono::year_month_day ymd{std::chrono::year{year},
-                                          std::chrono::month{static_cast<unsigned>(month)},
-                                          std::chrono::day{static_cast<unsigned>(day)}};
-    if (!ymd.ok()) return false;
-    date = std::chrono::sys_days{ymd};
-    return true;
+// names no valid date.
+std::optional<std::chrono::sys_days> ReadCalendarDate(std::string_view text) {
+    return base::CalendarDate(base::DigitsValue(text, 6, 4), base::DigitsValue(text, 3, 2),
+                              base::DigitsValue(text, 0, 2));
 }
 
 bool Contains(std::string_view text, std::string_view part) {
@@ -140,14 +129,18 @@ DateRange ParseDateRange(std::string_view datesLine) {
     }
 
     if (!IsDateText(range.startText) || !IsDateText(range.endText)) return range;
-    if (!ReadCalendarDate(range.startText, range.start)) {
+    const auto start = ReadCalendarDate(range.startText);
+    if (!start) {
         range.badDateText = range.startText;
         return range;
     }
-    if (!ReadCalendarDate(range.endText, range.end)) {
+    const auto end = ReadCalendarDate(range.endText);
+    if (!end) {
         range.badDateText = range.endText;
         return range;
     }
+    range.start = *start;
+    range.end = *end;
     range.hasDates = true;
     range.valid = range.end >= range.start;
     return range;

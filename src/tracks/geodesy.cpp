@@ -1,10 +1,12 @@
 #include "tracks/geodesy.hpp"
 
 #include <charconv>
-#include <chrono>
 #include <cmath>
 #include <cstdint>
 #include <system_error>
+
+#include "base/calendar.hpp"
+#include "base/decimal.hpp"
 
 namespace omvo::tracks {
 
@@ -17,7 +19,7 @@ constexpr double kKmPerDegLat = 111.134866666666666656;
 constexpr double kUnmeasuredSpeed = 10000.0;
 constexpr std::size_t kTimeLength = 20;  // YYYY-MM-DDThh:mm:ssZ
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+using base::IsDigit;
 
 // Reads a day-month-year date-and-time text ("DD.MM.YYYY hh:mm:ss", blanks allowed around
 // every number and separator, anything after the seconds ignored).
@@ -33,15 +35,7 @@ public:
             !Separator(':') || !Number(second)) {
             return std::nullopt;
         }
-        if (year < 1 || year > 9999 || hour > 23 || minute > 59 || second > 59) {
-            return std::nullopt;
-        }
-        const std::chrono::year_month_day date{std::chrono::year{year},
-                                               std::chrono::month{static_cast<unsigned>(month)},
-                                               std::chrono::day{static_cast<unsigned>(day)}};
-        if (month < 1 || month > 12 || day < 1 || !date.ok()) return std::nullopt;
-        const std::int64_t days = std::chrono::sys_days{date}.time_since_epoch().count();
-        return days * 86400 + hour * 3600 + minute * 60 + second;
+        return base::DateTimeSeconds(year, month, day, hour, minute, second);
     }
 
 private:
@@ -78,19 +72,9 @@ std::optional<std::int64_t> TimeSeconds(std::string_view t) {
     bool plain = t[13] == ':' && t[16] == ':';
     for (std::size_t at : kDigitAt) plain = plain && IsDigit(t[at]);
     if (plain) {
-        const auto number = [&t](std::size_t at, std::size_t count) {
-            int value = 0;
-            for (std::size_t k = at; k < at + count; ++k) value = value * 10 + (t[k] - '0');
-            return value;
-        };
-        const int year = number(0, 4), month = number(5, 2), day = number(8, 2);
-        const int hour = number(11, 2), minute = number(14, 2), second = number(17, 2);
-        const std::chrono::year_month_day date{std::chrono::year{year},
-                                               std::chrono::month{static_cast<unsigned>(month)},
-                                               std::chrono::day{static_cast<unsigned>(day)}};
-        if (year < 1 || hour > 23 || minute > 59 || second > 59 || !date.ok()) return std::nullopt;
-        const std::int64_t days = std::chrono::sys_days{date}.time_since_epoch().count();
-        return days * 86400 + hour * 3600 + minute * 60 + second;
+        return base::DateTimeSeconds(base::DigitsValue(t, 0, 4), base::DigitsValue(t, 5, 2),
+                                     base::DigitsValue(t, 8, 2), base::DigitsValue(t, 11, 2),
+                                     base::DigitsValue(t, 14, 2), base::DigitsValue(t, 17, 2));
     }
     const char composed[] = {t[8],  t[9],  '.',   t[5],  t[6],  '.',   t[0],
                              t[1],  t[2],  t[3],  ' ',   t[11], t[12], t[13],
