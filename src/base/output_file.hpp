@@ -20,7 +20,6 @@ public:
     void Write(std::string_view text);
     // Flushes the buffer and closes the file.
     void Close();
-    const std::string& path() const { return path_; }
 
 private:
     void Flush();

@@ -25,7 +25,6 @@ public:
 
     // The physical line number (from 1) of the line last given by NextLine.
     long lineNumber() const { return lineNumber_; }
-    const std::string& path() const { return path_; }
 
     // Closes the file; throws InOutError when closing fails. Also done by the destructor,
     // silently.

@@ -9,11 +9,13 @@ namespace {
 constexpr std::string_view kSightsLabel =
     "\xD7\xF2\xEE\x20\xEF\xEE\xF1\xEC\xEE\xF2\xF0\xE5\xF2\xFC\x3A";
 constexpr std::string_view kGpsTrack = "\x47\x50\x53\x2D\xF2\xF0\xE5\xEA";
-}  // namespace
 
+// A record is drawn when its fifth line starts with the sights label and names a GPS track.
 bool IsAcceptedSightsLine(std::string_view line) {
     return line.starts_with(kSightsLabel) && line.find(kGpsTrack) != std::string_view::npos;
 }
+
+}  // namespace
 
 TripTable ReadTripList(const std::string& vplistname) {
     TripTable table;

@@ -21,7 +21,4 @@ using TripTable = std::vector<TTripRecord>;
 // Reads the trip list file; throws InOutError when it cannot be opened or read.
 TripTable ReadTripList(const std::string& vplistname);
 
-// True when a fifth line accepts its record.
-bool IsAcceptedSightsLine(std::string_view line);
-
 }  // namespace omvo::catalogue
