@@ -34,20 +34,22 @@ void TextFile::Close() {
 
 bool TextFile::NextLine(std::string_view& line) {
     for (;;) {
+        if (ended_) return false;
         char* data = buffer_.get();
         auto* lf = static_cast<char*>(std::memchr(data + begin_, '\n', end_ - begin_));
         if (lf != nullptr) {
             char* start = data + begin_;
             begin_ = static_cast<std::size_t>(lf - data) + 1;
-            line = Finish(start, lf);
+            if (!Finish(start, lf, line)) return false;
             return true;
         }
         if (atEnd_) {
             if (begin_ == end_) return false;
             char* start = data + begin_;
             begin_ = end_;
-            line = Finish(start, data + end_);
-            if (line.empty()) return false;  // only dropped CRs after the last line end
+            if (!Finish(start, data + end_, line)) return false;
+            // A last line of nothing but dropped CRs is no line; one cut by a Ctrl-Z is.
+            if (line.empty() && !cutByCtrlZ_) return false;
             return true;
         }
         if (!Refill()) atEnd_ = true;
@@ -58,6 +60,7 @@ bool TextFile::NextLine(std::string_view& line) {
 // fills it, and reads the next block. False when the file has no more data.
 bool TextFile::Refill() {
     nextCr_ = kUnknown;
+    nextCtrlZ_ = kUnknown;
     std::size_t rest = end_ - begin_;
     if (begin_ > 0) {
         std::memmove(buffer_.get(), buffer_.get() + begin_, rest);
@@ -72,38 +75,57 @@ bool TextFile::Refill() {
         capacity_ = grown;
     }
     if (file_ == nullptr) return false;
+    errno = 0;
     std::size_t got = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
     if (got == 0) {
         if (std::ferror(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
         return false;
     }
-    char* fresh = buffer_.get() + end_;
     end_ += got;
-    if (auto* z = static_cast<char*>(std::memchr(fresh, kCtrlZ, got))) {
-        end_ = static_cast<std::size_t>(z - buffer_.get());  // the data ends here
-        std::fclose(file_);
-        file_ = nullptr;
-    }
     return true;
 }
 
-// Drops every CR of a line: the one before LF belongs to the line end, a lone one is
-// dropped. The line is in our own buffer, so it is compacted in place.
-std::string_view TextFile::Finish(char* begin, char* end) {
+// The first `byte` at or after `from` in the buffer, or end_ when there is none. The answer
+// is kept for the lines that follow, so a file without that byte is searched once a block.
+std::size_t TextFile::NextByte(std::size_t& cached, char byte, std::size_t from) const {
+    if (cached == kUnknown || cached < from) {
+        const char* data = buffer_.get();
+        auto* hit = static_cast<const char*>(std::memchr(data + from, byte, end_ - from));
+        cached = hit == nullptr ? end_ : static_cast<std::size_t>(hit - data);
+    }
+    return cached;
+}
+
+// Makes the text of the physical line [begin, end). A Ctrl-Z cuts the line's text there, or
+// ends the data when it is the line's first byte (false). Every CR is dropped: the one before
+// LF belongs to the line end, a lone one is dropped. The line is in our own buffer, so it is
+// compacted in place.
+bool TextFile::Finish(char* begin, char* end, std::string_view& line) {
     ++lineNumber_;
     char* data = buffer_.get();
     const auto from = static_cast<std::size_t>(begin - data);
-    if (nextCr_ == kUnknown || nextCr_ < from) {
-        auto* cr = static_cast<char*>(std::memchr(begin, '\r', end_ - from));
-        nextCr_ = cr == nullptr ? end_ : static_cast<std::size_t>(cr - data);
+    cutByCtrlZ_ = false;
+    const std::size_t ctrlZ = NextByte(nextCtrlZ_, kCtrlZ, from);
+    if (data + ctrlZ < end) {
+        if (ctrlZ == from) {
+            ended_ = true;
+            return false;
+        }
+        end = data + ctrlZ;
+        cutByCtrlZ_ = true;
     }
-    if (data + nextCr_ >= end) return {begin, static_cast<std::size_t>(end - begin)};
-    char* out = data + nextCr_;
+    const std::size_t cr = NextByte(nextCr_, '\r', from);
+    if (data + cr >= end) {
+        line = {begin, static_cast<std::size_t>(end - begin)};
+        return true;
+    }
+    char* out = data + cr;
     for (char* p = out + 1; p < end; ++p) {
         if (*p != '\r') *out++ = *p;
     }
     nextCr_ = kUnknown;
-    return {begin, static_cast<std::size_t>(out - begin)};
+    line = {begin, static_cast<std::size_t>(out - begin)};
+    return true;
 }
 
 }  // namespace omvo::base

@@ -1,8 +1,9 @@
 #pragma once
 // Reading a text file as a sequence of byte lines, the way every input of the tool is read:
 // a line ends at LF or CR LF and the end is not part of the text; a CR not followed by LF is
-// dropped; the last line needs no line end; an empty file has no line; a Ctrl-Z byte ends
-// the data; lines have no length limit. No code page conversion takes place.
+// dropped; the last line needs no line end; an empty file has no line; a Ctrl-Z byte cuts
+// its line's text there, and ends the data when it starts a line; lines have no length
+// limit. No code page conversion takes place.
 
 #include <cstdio>
 #include <memory>
@@ -32,7 +33,8 @@ public:
 
 private:
     bool Refill();
-    std::string_view Finish(char* begin, char* end);
+    bool Finish(char* begin, char* end, std::string_view& line);
+    std::size_t NextByte(std::size_t& cached, char byte, std::size_t from) const;
 
     static constexpr std::size_t kBlockSize = 1024 * 1024;
 
@@ -48,6 +50,9 @@ private:
     // lines need no search for one.
     static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
     std::size_t nextCr_ = kUnknown;
+    std::size_t nextCtrlZ_ = kUnknown;  // the same for Ctrl-Z
+    bool ended_ = false;                // a Ctrl-Z at the start of a line ended the data
+    bool cutByCtrlZ_ = false;         // the last line was cut by a Ctrl-Z
     long lineNumber_ = 0;
 };
 

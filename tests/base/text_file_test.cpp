@@ -38,7 +38,9 @@ TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
         {"CR CR LF is one line end and a dropped CR", "a\r\r\nb", {"a", "b"}},
         {"old Mac file is one line", "a\rb\rc\r", {"abc"}},
         {"lone CR at the end adds no line", "a\n\r", {"a"}},
-        {"Ctrl-Z inside a line ends the data", "ab\x1A" "cd\nef\n", {"ab"}},
+        {"Ctrl-Z inside a line cuts only that line", "ab\x1A" "c\rd\r\nef\n\r\x1A" "g\n",
+         {"ab", "ef", ""}},
+        {"Ctrl-Z inside the last line", "a\nbc\x1A" "d", {"a", "bc"}},
         {"Ctrl-Z at the start of a line ends the file", "ab\n\x1A" "cd\n", {"ab"}},
         {"Ctrl-Z as the only byte", "\x1A", {}},
         {"NUL bytes are ordinary", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
@@ -70,7 +72,12 @@ TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
     std::vector<std::string> expected;
     for (int i = 0; content.size() < 3 * 1024 * 1024; ++i) {
         std::string line(static_cast<std::size_t>(i % 97), static_cast<char>('a' + i % 26));
-        expected.push_back(line);
+        if (i % 50 == 7 && line.size() > 3) {  // a Ctrl-Z inside the line cuts it there
+            expected.push_back(line.substr(0, 3));
+            line[3] = '\x1A';
+        } else {
+            expected.push_back(line);
+        }
         content += line + (i % 3 == 0 ? "\r\n" : "\n");
     }
     EXPECT_EQ(LinesOf(dir.Write("many.txt", content)), expected);
