@@ -2,12 +2,16 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 namespace omvo::base {
 
 InOutError::InOutError(int code, std::string path)
-    : std::runtime_error(IoErrorMessage(code)), code(code), path(std::move(path)) {}
+    : InOutError(code, std::move(path), IoErrorMessage(code)) {}
+
+InOutError::InOutError(int code, std::string path, const std::string& message)
+    : std::runtime_error(message), code(code), path(std::move(path)) {}
 
 namespace {
 
@@ -19,9 +23,7 @@ bool DirectoryPartExists(const std::string& path) {
     return std::filesystem::is_directory(parent, ec);
 }
 
-}  // namespace
-
-int IoErrorNumber(int err, const std::string& path) {
+std::optional<int> MappedIoErrorNumber(int err, const std::string& path) {
     switch (err) {
         case ENOENT: return DirectoryPartExists(path) ? 2 : 3;
         case ENOTDIR:
@@ -35,12 +37,23 @@ int IoErrorNumber(int err, const std::string& path) {
         case ENOSPC:
         case EDQUOT:
         case EFBIG: return 101;
-        default: return err;
+        default: return std::nullopt;
     }
 }
 
+}  // namespace
+
+int IoErrorNumber(int err, const std::string& path) {
+    return MappedIoErrorNumber(err, path).value_or(err);
+}
+
 void ThrowIoError(int err, const std::string& path) {
-    throw InOutError(IoErrorNumber(err, path), path);
+    if (const std::optional<int> code = MappedIoErrorNumber(err, path)) {
+        throw InOutError(*code, path);
+    }
+    // An errno of its own is named by its number, even where that number means something
+    // else among the tool's own (EIO is 5, not "File access denied").
+    throw InOutError(err, path, "I/O error " + std::to_string(err));
 }
 
 std::string IoErrorMessage(int code) {

@@ -13,6 +13,7 @@ namespace omvo::base {
 // open files, 5 access denied, 100 read beyond end of file, 101 disk full, or the errno.
 struct InOutError : std::runtime_error {
     InOutError(int code, std::string path);
+    InOutError(int code, std::string path, const std::string& message);
     int code;
     std::string path;
 };
@@ -24,10 +25,12 @@ struct RunStop : std::exception {
     int exitCode;
 };
 
-// Maps an errno value of a failed operation on `path` to the tool's I/O error number.
+// Maps an errno value of a failed operation on `path` to the tool's I/O error number; an
+// errno the tool has no number for stays as it is.
 int IoErrorNumber(int err, const std::string& path);
 
-// Throws InOutError for the errno value `err` of a failed operation on `path`.
+// Throws InOutError for the errno value `err` of a failed operation on `path`. An errno the
+// tool has no number for is reported as "I/O error <errno>".
 [[noreturn]] void ThrowIoError(int err, const std::string& path);
 
 // The message of an I/O error number: "File not found", ..., "I/O error 42".

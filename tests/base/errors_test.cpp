@@ -27,6 +27,23 @@ TEST(Errors, MapsErrnoToTheToolsIoErrorNumbers) {
     }
 }
 
+TEST(Errors, ReportsAnUnmappedErrnoByItsOwnNumber) {
+    testing::TempDir dir;
+    const struct { int err; const char* message; } cases[] = {
+        {EIO, "I/O error 5"}, {EINTR, "I/O error 4"}, {ENETDOWN, "I/O error 100"},
+        {ENOSPC, "Disk full"}, {EACCES, "File access denied"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.err);
+        try {
+            ThrowIoError(c.err, dir.File("x"));
+            FAIL() << "no error";
+        } catch (const InOutError& error) {
+            EXPECT_STREQ(error.what(), c.message);
+        }
+    }
+}
+
 TEST(Errors, NamesEveryIoErrorNumber) {
     const struct { int code; const char* message; } cases[] = {
         {2, "File not found"},      {3, "Invalid filename"}, {4, "Too many open files"},
