@@ -1,6 +1,8 @@
 #include "tracks/gpx_reader.hpp"
 
+#include <charconv>
 #include <cstring>
+#include <system_error>
 #include <optional>
 
 #include "base/console.hpp"
@@ -23,25 +25,71 @@ constexpr std::string_view kEleOpen = "<ele>";
 constexpr std::string_view kTimeOpen = "<time>";
 constexpr double kSegmentGapKm = 5.0;
 
-// The run of number characters that starts at `from`, possibly empty.
-std::string_view NumberRun(std::string_view text, std::size_t from) {
-    std::size_t end = from;
-    while (end < text.size() && IsNumberChar(text[end])) ++end;
-    return text.substr(from, end - from);
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
+// The end of an exponent ("e" or "E", an optional sign, at least one digit) that starts at
+// `from`, or `from` when none starts there.
+std::size_t ExponentEnd(std::string_view text, std::size_t from) {
+    std::size_t p = from;
+    if (p >= text.size() || (text[p] != 'e' && text[p] != 'E')) return from;
+    ++p;
+    if (p < text.size() && (text[p] == '+' || text[p] == '-')) ++p;
+    const std::size_t digits = p;
+    while (p < text.size() && base::IsDigit(text[p])) ++p;
+    return p > digits ? p : from;
 }
 
-// The number run after the first `name` (such as "lat=") that a double or a single quote
-// follows; empty when the text has no such attribute.
-std::string_view AttributeNumber(std::string_view text, std::string_view name) {
-    std::size_t pos = text.find(name);
-    while (pos != std::string_view::npos) {
-        const std::size_t quote = pos + name.size();
-        if (quote < text.size() && (text[quote] == '"' || text[quote] == '\'')) {
-            return NumberRun(text, quote + 1);
-        }
-        pos = text.find(name, pos + 1);
+// The shortest plain decimal text that reads back as `value`; empty when there is none.
+void WritePlainDecimal(double value, std::string& out) {
+    char digits[1100];  // room for the longest fixed form of any double
+    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value,
+                                         std::chars_format::fixed);
+    if (ec != std::errc()) {
+        out.clear();
+        return;
     }
-    return {};
+    out.assign(digits, end);
+}
+
+// Reads the number that starts at `from` into `out`: blanks, tabs and a '+' before it are
+// skipped, then the run of number characters is taken. A run followed by an exponent, as
+// programs that print doubles in scientific form write it ("-9.0E-4"), becomes its plain
+// decimal ("-0.0009"), so the point is drawn where the file means it.
+void ReadNumber(std::string_view text, std::size_t from, std::string& out) {
+    while (from < text.size() && IsBlank(text[from])) ++from;
+    if (from < text.size() && text[from] == '+') ++from;
+    std::size_t end = from;
+    while (end < text.size() && IsNumberChar(text[end])) ++end;
+    const std::string_view run = text.substr(from, end - from);
+    const std::size_t exponentEnd = ExponentEnd(text, end);
+    if (exponentEnd != end && base::ParseDecimal(run)) {
+        const std::optional<double> value = base::ParseDecimal(text.substr(from, exponentEnd - from));
+        if (value) {
+            WritePlainDecimal(*value, out);
+        } else {
+            out.clear();  // beyond the range of a double: no number
+        }
+        return;
+    }
+    out.assign(run);
+}
+
+// Reads the number of the first attribute `name` (such as "lat") whose '=' and opening
+// quote follow, blanks allowed around the '='; leaves `out` empty when there is none.
+void ReadAttributeNumber(std::string_view text, std::string_view name, std::string& out) {
+    for (std::size_t pos = text.find(name); pos != std::string_view::npos;
+         pos = text.find(name, pos + 1)) {
+        std::size_t p = pos + name.size();
+        while (p < text.size() && IsBlank(text[p])) ++p;
+        if (p >= text.size() || text[p] != '=') continue;
+        ++p;
+        while (p < text.size() && IsBlank(text[p])) ++p;
+        if (p < text.size() && (text[p] == '"' || text[p] == '\'')) {
+            ReadNumber(text, p + 1, out);
+            return;
+        }
+    }
+    out.clear();
 }
 
 void TrimInPlace(std::string& text) { text.resize(TrimTrailingZeros(text).size()); }
@@ -50,12 +98,14 @@ void TrimInPlace(std::string& text) { text.resize(TrimTrailingZeros(text).size()
 struct PieceMarkers {
     std::size_t ele = std::string_view::npos;   // the first "<ele>"
     std::size_t time = std::string_view::npos;  // the first "<time>"
-    bool closesPoint = false;                   // holds "</trkpt>"
+    bool closesPoint = false;                   // ends with "</trkpt>"
 };
 
 // Collects one point's values over one or more pieces of lines and appends each complete
 // point to the store. A piece starts at the start of a line or right before a "<trk>" or a
-// "<trkpt", so a piece holds these markers only at its start.
+// "<trkpt", and ends at the end of the line, before the next such marker or right after a
+// "</trkpt>"; so a piece holds these markers only at its start, and what follows a point
+// on the same line is never taken for it.
 class TrackReader {
 public:
     explicit TrackReader(TrackStore& store) : store_(store) {}
@@ -64,21 +114,43 @@ public:
     // markers of each piece.
     void ReadLine(std::string_view line, long lineNumber) {
         lineNumber_ = lineNumber;
+        std::size_t start = 0;
+        bool tagClosesPoint = false;  // the first piece follows a "<trkpt .../>" tag's end
+        if (inTag_) {
+            const std::size_t tagEnd = line.find('>');
+            const std::size_t markup = line.find('<');
+            if (tagEnd == std::string_view::npos && markup == std::string_view::npos) {
+                tag_ += ' ';
+                tag_.append(line);
+                return;
+            }
+            if (markup < tagEnd) {
+                EndTag();  // no '>' before the next markup: the tag ended with the line before
+            } else {
+                tag_ += ' ';
+                tag_.append(line.substr(0, tagEnd));
+                EndTag();
+                tagClosesPoint = tagEnd > 0 && line[tagEnd - 1] == '/';
+                start = tagEnd + 1;
+            }
+        }
+
         const char* data = line.data();
         const std::size_t size = line.size();
-        std::size_t start = 0;
         PieceMarkers markers;
-        std::size_t pos = 0;
+        std::size_t pos = start;
         while (pos < size) {
             const void* hit = std::memchr(data + pos, '<', size - pos);
             if (hit == nullptr) break;
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
             const std::string_view rest(data + at, size - at);
+            pos = at + 1;
             if (rest.starts_with(kTrackOpen) || rest.starts_with(kPointOpen)) {
-                if (at > 0) {
-                    ReadPiece(line.substr(start, at - start), markers);
+                if (at > start || tagClosesPoint) {
+                    ReadPiece(line.substr(start, at - start), markers, tagClosesPoint, false);
                     start = at;
                     markers = PieceMarkers{};
+                    tagClosesPoint = false;
                 }
             } else if (rest.starts_with(kEleOpen)) {
                 if (markers.ele == std::string_view::npos) markers.ele = at - start;
@@ -86,34 +158,77 @@ public:
                 if (markers.time == std::string_view::npos) markers.time = at - start;
             } else if (rest.starts_with(kPointClose)) {
                 markers.closesPoint = true;
+                pos = at + kPointClose.size();
+                ReadPiece(line.substr(start, pos - start), markers, tagClosesPoint, false);
+                start = pos;
+                markers = PieceMarkers{};
+                tagClosesPoint = false;
             }
-            pos = at + 1;
         }
-        ReadPiece(line.substr(start), markers);
+        if (start < size || tagClosesPoint) {
+            ReadPiece(line.substr(start), markers, tagClosesPoint, true);
+        }
+    }
+
+    // Ends the file: a start tag still open holds no complete point.
+    void Finish() {
+        if (inTag_) EndTag();
     }
 
 private:
-    void ReadPiece(std::string_view piece, const PieceMarkers& markers) {
+    // `endsLine`: the piece runs to the end of the line, so a start tag it opens may go on
+    // over the next lines.
+    void ReadPiece(std::string_view piece, const PieceMarkers& markers, bool tagClosesPoint,
+                   bool endsLine) {
         if (piece.starts_with(kTrackOpen)) pendingStart_ = true;
-        const bool opensPoint = piece.starts_with(kPointOpen);
-        if (opensPoint) {
-            lat_.assign(AttributeNumber(piece, "lat="));
-            lon_.assign(AttributeNumber(piece, "lon="));
+        bool complete = markers.closesPoint || tagClosesPoint;
+        if (piece.starts_with(kPointOpen)) {
             time_.clear();
+            const std::size_t tagEnd = piece.find('>');
+            if (tagEnd == std::string_view::npos && endsLine) {
+                // The start tag goes on over the next lines; its attributes are read when
+                // it ends.
+                lat_.clear();
+                lon_.clear();
+                inTag_ = true;
+                tagLine_ = lineNumber_;
+                tag_.assign(piece);
+                return;
+            }
+            ReadAttributeNumber(piece, "lat", lat_);
+            ReadAttributeNumber(piece, "lon", lon_);
+            if (lat_.empty() || lon_.empty()) WarnSkipped(lineNumber_);
+            if (tagEnd != std::string_view::npos && tagEnd > 0 && piece[tagEnd - 1] == '/') {
+                complete = true;
+            }
         }
         if (lat_.empty() || lon_.empty()) return;
 
         if (markers.ele != std::string_view::npos) {
-            ele_.assign(NumberRun(piece, markers.ele + kEleOpen.size()));
+            ReadNumber(piece, markers.ele + kEleOpen.size(), ele_);
         }
         if (markers.time != std::string_view::npos) {
             const std::size_t from = markers.time + kTimeOpen.size();
             const std::size_t end = piece.find('<', from);
             time_.assign(piece.substr(from, end == std::string_view::npos ? end : end - from));
         }
-        const bool complete =
-            markers.closesPoint || (opensPoint && piece.find(kTagEnd) != std::string_view::npos);
         if (complete) StorePoint();
+    }
+
+    void EndTag() {
+        inTag_ = false;
+        ReadAttributeNumber(tag_, "lat", lat_);
+        ReadAttributeNumber(tag_, "lon", lon_);
+        if (lat_.empty() || lon_.empty()) WarnSkipped(tagLine_);
+        tag_.clear();
+    }
+
+    void WarnSkipped(long lineNumber) const {
+        std::string text = store_.path;
+        text += ", line ";
+        base::AppendInt(text, lineNumber);
+        text += ": track point with an unreadable coordinate skipped";
+        base::Warning(text);
     }
 
     void StorePoint() {
@@ -126,6 +241,8 @@ private:
         point.lat.assign(lat_);
         point.lon.assign(lon_);
         point.ele.assign(ele_);
+        // An elevation that is no number would break the coordinate tuple of the line.
+        if (!ParseCoordinate(point.ele.view())) point.ele.assign("0");
         point.time.assign(time_);
         point.kept = true;
         point.segmentStart = false;
@@ -133,11 +250,7 @@ private:
         const std::optional<double> lon = ParseCoordinate(point.lon.view());
         if (!lat || !lon) {
             store_.points.pop_back();
-            std::string text = store_.path;
-            text += ", line ";
-            base::AppendInt(text, lineNumber_);
-            text += ": track point with an unreadable coordinate skipped";
-            base::Warning(text);
+            WarnSkipped(lineNumber_);
             return;
         }
         point.latValue = *lat;
@@ -167,6 +280,9 @@ private:
     std::string lat_, lon_, ele_, time_;  // carried from line to line
     bool pendingStart_ = true;
     long lineNumber_ = 0;
+    bool inTag_ = false;  // a "<trkpt" start tag goes on over the next lines
+    std::string tag_;     // that tag so far, its lines joined by blanks
+    long tagLine_ = 0;    // the line where it began
 };
 
 }  // namespace
@@ -184,7 +300,9 @@ void LoadTrack(const std::string& path, TrackStore& store) {
     TrackReader reader(store);
     std::string_view line;
     while (file.NextLine(line)) reader.ReadLine(line, file.lineNumber());
+    reader.Finish();
     file.Close();
+    if (store.points.empty()) base::Warning(path + ": no track point; the trip adds no placemark");
 }
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }

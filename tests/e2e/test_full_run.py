@@ -116,6 +116,7 @@ class FullRun(SandboxTest):
                          cp866("Загрузка ") + b"ov/border.kml.ok\r\n" +
                          cp866("Загрузка ") + b"ov/ferry.kml.ok\r\n" + progress)
         self.assertIn(b"ov/missing.txt", result.err)
+        self.assertIn(b"ab004tr.gpx: no track point", result.err)
         for name, content in self.expected().items():
             with self.subTest(document=name):
                 self.assertEqual(self.box.read("kml/" + name).decode(), content.decode())

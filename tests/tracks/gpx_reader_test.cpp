@@ -101,17 +101,37 @@ TEST(GpxReader, StoresPointsOfEveryLayout) {
          "</trkpt><trkpt lat=\"54.71\" lon=\"20.5\">\n<ele>2</ele>\n</trkpt>\n",
          {{"54.7", "20.5", "1", "", true}, {"54.71", "20.5", "2", "", false}},
          1},
-        {"a sign, blank or exponent ends a number",
-         "<trkpt lat=\"+54.7\" lon=\"20.5\"><ele>1</ele></trkpt>\n"
-         "<ele>9</ele>\n</trkpt>\n"
-         "<trkpt lat=\"54.7 \" lon=\"20.5e0\"><ele>+5</ele></trkpt>\n",
-         {{"54.7", "20.5", "0", "", true}},
+        {"signs, blanks and exponents as programs write them",
+         "<trkpt lat=\"+54.7\" lon=\" \t20.5e0\"><ele>+5</ele></trkpt>\n"
+         "<trkpt lat = \"54.7E-0\" lon=\"-9.0E-4\"><ele>1.2e3</ele></trkpt>\n"
+         "<trkpt lat=\"5.471E1\" lon=\"1.1E-4\"><ele>1.2.3e3</ele></trkpt>\n"
+         "<trkpt lat=\"54.7 \" lon=\"20.5e\"><ele>1e999</ele></trkpt>\n",
+         {{"54.7", "20.5", "5", "", true},
+          {"54.7", "-0.0009", "1200", "", false},
+          {"54.71", "0.00011", "0", "", false},
+          {"54.7", "20.5", "0", "", false}},
+         1},
+        {"start tags over several lines",
+         "<trkpt\n lat=\"54.7\"\n lon=\"20.5\"><ele>3</ele><time>A</time>\n</trkpt>\n"
+         "<trkpt lat=\"54.71\"\n lon=\"20.5\"\n/>\n"
+         "<trkpt lat=\"54.72\"\n lon=\"20.5\"/><trkpt lat=\"54.73\"\n lon=\"20.5\"/>\n"
+         "<trkpt lat=\"54.74\"\n <ele>9</ele>\n</trkpt>\n",
+         {{"54.7", "20.5", "3", "A", true},
+          {"54.71", "20.5", "3", "", false},
+          {"54.72", "20.5", "3", "", false},
+          {"54.73", "20.5", "3", "", false}},
+         1},
+        {"a point ends at its own tag or its closing tag, nowhere else",
+         "<trkpt lat=\"54.7\" lon=\"20.5\"><sym/><ele>1</ele></trkpt>"
+         "<wpt lat=\"1\" lon=\"2\"><ele>5</ele><time>W</time></wpt>\n"
+         "<trkpt lat=\"54.71\" lon=\"20.5\"></trkpt>\n",
+         {{"54.7", "20.5", "1", "", true}, {"54.71", "20.5", "5", "", false}},
          1},
         {"trailing zeros trimmed, long texts cut",
          "<trkpt lat=\"54.000\" lon=\"20.50\"><ele>.</ele></trkpt>\n"
          "<trkpt lat=\"54.123456789012345\" lon=\"20.5\"><ele>100</ele>"
          "<time>2012-05-01T10:00:00.123Z</time></trkpt>\n",
-         {{"54", "20.5", "", "", true},
+         {{"54", "20.5", "0", "", true},
           {"54.123456789012", "20.5", "100", "2012-05-01T10:00:00.123", false}},
          1},
         {"a time without a following tag runs to the line end",
@@ -244,8 +264,9 @@ TEST(GpxReader, LoadsFilesOfRealDevices) {
         {"garmin-etrex20x-single-line.gpx", 104, 1, 104,
          {"45.273518851", "13.7142099626", "211.15", "2020-12-18T06:15:50Z", true}},
         {"israelhikingmap-bom-single-quotes-one-line.gpx", 4, 2, 0, {"3", "4", "5", "", true}},
-        // One point has its attributes on two lines and is not read.
-        {"jpx-issue151-split-attrs-10trk.gpx", 1139, 4, 0,
+        // One point has its attributes on two lines; longitudes such as -9.0E-4, which
+        // read as -9 would start a fourth segment.
+        {"jpx-issue151-split-attrs-10trk.gpx", 1140, 3, 0,
          {"52.53394", "0.07598", "0", "", true}},
         {"garmin-mapsource-crlf-selfclosing.gpx", 588, 1, 4,
          {"52.154679978266", "5.3906200267374", "0", "", true}},
