@@ -3,9 +3,9 @@
 #include <cerrno>
 #include <clocale>
 #include <cstdio>
-#include <unistd.h>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 
 namespace omvo::base {
 
@@ -37,7 +37,7 @@ void WriteTo(std::FILE* stream, std::string_view bytes, const char* name) {
 }  // namespace
 
 void InitConsole() {
-    g_stdoutUtf8 = isatty(fileno(stdout)) != 0 && LocaleIsUtf8();
+    g_stdoutUtf8 = StandardOutputIsTerminal() && LocaleIsUtf8();
 }
 
 std::string Utf8ToCp866(std::string_view utf8Text) {

@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <system_error>
 
+#include <unistd.h>
+
 namespace omvo::base {
 
 bool FileExists(const std::string& path) {
@@ -33,5 +35,7 @@ std::string FileNameOf(const std::string& path) {
     std::size_t slash = path.rfind('/');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
+
+bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 }  // namespace omvo::base

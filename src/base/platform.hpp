@@ -18,4 +18,7 @@ std::string SettingsPathFor(const std::string& executablePath);
 // The file name of a path, without its directory.
 std::string FileNameOf(const std::string& path);
 
+// True when standard output is a terminal.
+bool StandardOutputIsTerminal();
+
 }  // namespace omvo::base
