@@ -1,8 +1,16 @@
+// The platform layer for POSIX systems (Linux).
+
 #include "base/platform.hpp"
 
+#include <atomic>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
+#include <memory>
+#include <stdexcept>
 #include <system_error>
 
+#include <signal.h>
 #include <unistd.h>
 
 namespace omvo::base {
@@ -37,5 +45,85 @@ std::string FileNameOf(const std::string& path) {
 }
 
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+
+namespace {
+
+constexpr int kStopSignals[] = {SIGINT, SIGTERM, SIGHUP};
+
+// The temporary files a stop signal removes: C strings made before the files are created,
+// so the signal handler only reads them. A slot holds nullptr when free.
+using TemporaryPath = std::atomic<char*>;
+static_assert(TemporaryPath::is_always_lock_free);
+TemporaryPath g_temporaryPaths[8];
+
+sigset_t StopSignalSet() {
+    sigset_t set;
+    sigemptyset(&set);
+    for (int signo : kStopSignals) sigaddset(&set, signo);
+    return set;
+}
+
+// Only async-signal-safe calls: unlink, sigaction, raise.
+extern "C" void OnStopSignal(int signo) {
+    for (TemporaryPath& slot : g_temporaryPaths) {
+        if (const char* path = slot.load()) unlink(path);
+    }
+    struct sigaction standard {};
+    standard.sa_handler = SIG_DFL;
+    sigemptyset(&standard.sa_mask);
+    sigaction(signo, &standard, nullptr);
+    // The signal stays blocked until the handler returns; then its default action ends the
+    // process.
+    raise(signo);
+}
+
+}  // namespace
+
+void InstallSignalHandling() {
+    std::signal(SIGPIPE, SIG_IGN);
+    std::signal(SIGXFSZ, SIG_IGN);
+    struct sigaction stop {};
+    stop.sa_handler = OnStopSignal;
+    stop.sa_mask = StopSignalSet();  // one stop at a time
+    for (int signo : kStopSignals) {
+        struct sigaction before {};
+        if (sigaction(signo, nullptr, &before) == 0 && before.sa_handler == SIG_IGN) continue;
+        sigaction(signo, &stop, nullptr);
+    }
+}
+
+void RegisterTemporaryFile(const std::string& path) {
+    auto copy = std::make_unique<char[]>(path.size() + 1);
+    std::memcpy(copy.get(), path.c_str(), path.size() + 1);
+    for (TemporaryPath& slot : g_temporaryPaths) {
+        char* expected = nullptr;
+        if (slot.compare_exchange_strong(expected, copy.get())) {
+            copy.release();
+            return;
+        }
+    }
+    throw std::logic_error("too many temporary files registered");
+}
+
+void ForgetTemporaryFile(const std::string& path) {
+    for (TemporaryPath& slot : g_temporaryPaths) {
+        char* registered = slot.load();
+        if (registered != nullptr && path == registered) {
+            slot.store(nullptr);  // the handler no longer sees it before it is freed
+            delete[] registered;
+            return;
+        }
+    }
+}
+
+StopSignalsHeld::StopSignalsHeld() {
+    sigset_t set = StopSignalSet();
+    sigprocmask(SIG_BLOCK, &set, nullptr);
+}
+
+StopSignalsHeld::~StopSignalsHeld() {
+    sigset_t set = StopSignalSet();
+    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+}
 
 }  // namespace omvo::base

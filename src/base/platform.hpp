@@ -21,4 +21,30 @@ std::string FileNameOf(const std::string& path);
 // True when standard output is a terminal.
 bool StandardOutputIsTerminal();
 
+// Sets up how signals act on the run. Called once at start-up by main.
+// - A closed console pipe (SIGPIPE) and an exceeded file-size limit (SIGXFSZ) do not kill
+//   the process: the write fails instead and is reported and cleaned up like any other.
+// - A stop signal (SIGINT, SIGTERM, SIGHUP) removes the registered temporary files and then
+//   ends the process by that same signal, so the caller sees how it ended. A stop signal
+//   that is ignored when the tool starts (nohup, background jobs) stays ignored.
+void InstallSignalHandling();
+
+// Registers a file that a stop signal removes; done before the file is created.
+// Throws std::logic_error when too many files are registered at once.
+void RegisterTemporaryFile(const std::string& path);
+
+// Ends the registration of a file: done once it was removed or renamed. A path that is
+// not registered is ignored.
+void ForgetTemporaryFile(const std::string& path);
+
+// While an object of this class lives, stop signals wait; one that arrived acts when the
+// object ends. Keeps a group of file operations (renaming the finished documents) whole.
+class StopSignalsHeld {
+public:
+    StopSignalsHeld();
+    ~StopSignalsHeld();
+    StopSignalsHeld(const StopSignalsHeld&) = delete;
+    StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+};
+
 }  // namespace omvo::base

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 
 namespace omvo::kml {
 
@@ -55,26 +56,28 @@ Documents::Documents(const std::string& kmlpath) {
     }
     try {
         for (const auto& [document, name] : documents) {
+            base::RegisterTemporaryFile(document->tempPath);
             document->file = std::make_unique<base::OutputFile>(document->tempPath);
         }
     } catch (...) {
         // The destructor does not run for a half-made object: clean up here.
-        for (const auto& [document, name] : documents) {
-            if (document->file == nullptr) continue;
-            document->file.reset();
-            std::remove(document->tempPath.c_str());
-        }
+        Discard();
         throw;
     }
 }
 
 Documents::~Documents() {
-    if (done_) return;
     // The run stopped: the temporary files go, the documents of the last good run stay.
+    if (!done_) Discard();
+}
+
+void Documents::Discard() {
     for (Document* document : {&far_, &home_, &main_}) {
-        if (document->file == nullptr) continue;
-        document->file.reset();  // closes silently
-        std::remove(document->tempPath.c_str());
+        if (document->file != nullptr) {
+            document->file.reset();  // closes silently
+            std::remove(document->tempPath.c_str());
+        }
+        base::ForgetTemporaryFile(document->tempPath);
     }
 }
 
@@ -93,11 +96,16 @@ void Documents::WriteRoutedLine(std::string_view text) {
 void Documents::Close() {
     if (done_) return;
     for (Document* document : {&far_, &home_, &main_}) document->file->Close();
+    // A stop signal waits until all three are renamed: the documents always come from one
+    // run.
+    base::StopSignalsHeld held;
     for (Document* document : {&far_, &home_, &main_}) {
         errno = 0;
         if (std::rename(document->tempPath.c_str(), document->finalPath.c_str()) != 0) {
             base::ThrowIoError(errno != 0 ? errno : EIO, document->finalPath);
         }
+        document->file.reset();
+        base::ForgetTemporaryFile(document->tempPath);
     }
     done_ = true;
 }

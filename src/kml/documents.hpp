@@ -1,7 +1,8 @@
 #pragma once
 // The three output documents and the routing of every text to them. The documents are
 // written under temporary names (final name + ".tmp") and replace the final files only when
-// the run completes; a run that stops leaves the documents of the last good run untouched.
+// the run completes; a run that stops, by an error or by a stop signal, leaves the documents
+// of the last good run untouched.
 
 #include <cstdint>
 #include <memory>
@@ -24,8 +25,9 @@ inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
 
 class Documents {
 public:
-    // Creates the main, home and far document (as temporary files) at kmlpath + name.
-    // Throws InOutError; the documents created before a failure are removed.
+    // Creates the main, home and far document (as temporary files) at kmlpath + name, each
+    // registered for removal by a stop signal. Throws InOutError; the documents created
+    // before a failure are removed.
     explicit Documents(const std::string& kmlpath);
     // Removes the temporary files when Close was not reached.
     ~Documents();
@@ -44,6 +46,9 @@ public:
     void Close();
 
 private:
+    // Closes and removes the temporary files created so far.
+    void Discard();
+
     struct Document {
         std::string finalPath;
         std::string tempPath;

@@ -1,7 +1,6 @@
 // omvo-covering: draws the club's trips on a map as three KML documents.
 // The only place that turns run-ending failures into the failure report and an exit code.
 
-#include <csignal>
 #include <new>
 #include <string>
 #include <vector>
@@ -22,9 +21,10 @@ int Report(const std::string& module, std::string_view kind, std::string_view me
 
 int main(int argc, char** argv) {
     using namespace omvo;
-    // A console that goes away (a closed pipe) is a failed console write, reported and
-    // cleaned up like any other, not a silent kill that leaves temporary documents behind.
-    std::signal(SIGPIPE, SIG_IGN);
+    // A closed console pipe or an exceeded file-size limit is a failed write, reported and
+    // cleaned up like any other, not a silent kill that leaves temporary documents behind;
+    // a stop signal removes the temporary documents before it ends the process.
+    base::InstallSignalHandling();
     base::InitConsole();
     const std::string executable = base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
     const std::string module = base::FileNameOf(executable);
