@@ -22,6 +22,12 @@ bool FileExists(const std::string& path) {
     return !ec && std::filesystem::exists(status) && !std::filesystem::is_directory(status);
 }
 
+bool IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    std::error_code ec;
+    return std::filesystem::is_directory(path, ec);
+}
+
 std::string ExecutablePath(const std::string& fallback) {
     std::error_code ec;
     auto target = std::filesystem::read_symlink("/proc/self/exe", ec);

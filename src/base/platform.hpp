@@ -8,6 +8,9 @@ namespace omvo::base {
 // True when something that is not a directory exists at the path.
 bool FileExists(const std::string& path);
 
+// True when a directory exists at the path.
+bool IsDirectory(const std::string& path);
+
 // The full real path of the running executable; `fallback` (argv[0]) when it is unknown.
 std::string ExecutablePath(const std::string& fallback);
 

@@ -55,6 +55,9 @@ Documents::Documents(const std::string& kmlpath) {
         document->tempPath = document->finalPath + ".tmp";
     }
     try {
+        // A run whose documents could never replace their final names stops before it
+        // begins.
+        RequireReplaceable();
         for (const auto& [document, name] : documents) {
             base::RegisterTemporaryFile(document->tempPath);
             document->file = std::make_unique<base::OutputFile>(document->tempPath);
@@ -81,6 +84,16 @@ void Documents::Discard() {
     }
 }
 
+void Documents::RequireReplaceable() const {
+    // Renaming a file over a directory fails; finding that out after one document was
+    // replaced would leave documents of two different runs.
+    for (const Document* document : {&far_, &home_, &main_}) {
+        if (base::IsDirectory(document->finalPath)) {
+            base::ThrowIoError(EISDIR, document->finalPath);
+        }
+    }
+}
+
 void Documents::WriteRouted(std::string_view text) {
     if (text.empty()) return;
     main_.file->Write(text);
@@ -96,6 +109,7 @@ void Documents::WriteRoutedLine(std::string_view text) {
 void Documents::Close() {
     if (done_) return;
     for (Document* document : {&far_, &home_, &main_}) document->file->Close();
+    RequireReplaceable();
     // A stop signal waits until all three are renamed: the documents always come from one
     // run.
     base::StopSignalsHeld held;

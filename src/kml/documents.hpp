@@ -26,8 +26,8 @@ inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
 class Documents {
 public:
     // Creates the main, home and far document (as temporary files) at kmlpath + name, each
-    // registered for removal by a stop signal. Throws InOutError; the documents created
-    // before a failure are removed.
+    // registered for removal by a stop signal. Throws InOutError, also when a final name is
+    // a directory; the documents created before a failure are removed.
     explicit Documents(const std::string& kmlpath);
     // Removes the temporary files when Close was not reached.
     ~Documents();
@@ -42,12 +42,15 @@ public:
     void WriteRoutedLine(std::string_view text);
 
     // Closes far, home and main, then renames them over their final names (far, home,
-    // main). Throws InOutError.
+    // main). Throws InOutError; a final name that became a directory is found before the
+    // first rename.
     void Close();
 
 private:
     // Closes and removes the temporary files created so far.
     void Discard();
+    // Throws InOutError when a final name is a directory.
+    void RequireReplaceable() const;
 
     struct Document {
         std::string finalPath;

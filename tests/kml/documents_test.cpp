@@ -179,18 +179,34 @@ TEST(Documents, RemoveTheTemporaryFilesAlreadyCreatedWhenACreationFails) {
     EXPECT_FALSE(fs::exists(dir.File(std::string(kFarDocumentName) + ".tmp")));
 }
 
-TEST(Documents, ReportAFailedReplacementAndLeaveNoTemporaryFile) {
+TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
+    // At creation: the run stops before it begins.
+    {
+        TempDir dir;
+        fs::create_directory(dir.File(kFarDocumentName));
+        EXPECT_THROW(Documents documents(Folder(dir)), base::InOutError);
+        EXPECT_TRUE(TempFiles(dir).empty());
+    }
+    // At close: a folder that appeared under the main document's name (renamed last) is
+    // found before the far and home documents of the earlier run are replaced.
     TempDir dir;
-    // A non-empty folder under the far document's final name cannot be replaced.
-    fs::create_directories(dir.File(std::string(kFarDocumentName) + "/x"));
-    dir.Write(kMainDocumentName, "old main");
+    dir.Write(kHomeDocumentName, "old home");
+    dir.Write(kFarDocumentName, "old far");
     {
         Documents documents(Folder(dir));
         documents.WriteRouted("new");
-        EXPECT_THROW(documents.Close(), base::InOutError);
+        fs::create_directory(dir.File(kMainDocumentName));
+        try {
+            documents.Close();
+            FAIL() << "no error";
+        } catch (const base::InOutError& error) {
+            EXPECT_EQ(error.code, 5);
+            EXPECT_EQ(error.path, dir.File(kMainDocumentName));
+        }
     }
     EXPECT_TRUE(TempFiles(dir).empty());
-    EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "old main");
+    EXPECT_EQ(ReadFile(dir.File(kHomeDocumentName)), "old home");
+    EXPECT_EQ(ReadFile(dir.File(kFarDocumentName)), "old far");
 }
 
 }  // namespace
