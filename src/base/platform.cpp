@@ -50,6 +50,8 @@ std::string FileNameOf(const std::string& path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+bool IsWindowsBuild() { return false; }
+
 bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
 
 namespace {

@@ -21,6 +21,10 @@ std::string SettingsPathFor(const std::string& executablePath);
 // The file name of a path, without its directory.
 std::string FileNameOf(const std::string& path);
 
+// True when the tool is built for Windows, whose programs also take "/?" as a request
+// for help.
+bool IsWindowsBuild();
+
 // True when standard output is a terminal.
 bool StandardOutputIsTerminal();
 

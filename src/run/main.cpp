@@ -8,6 +8,7 @@
 #include "base/console.hpp"
 #include "base/errors.hpp"
 #include "base/platform.hpp"
+#include "run/command_line.hpp"
 #include "run/run.hpp"
 
 namespace {
@@ -28,9 +29,20 @@ int main(int argc, char** argv) {
     base::InitConsole();
     const std::string executable = base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
     const std::string module = base::FileNameOf(executable);
-    std::vector<std::string> overlayPaths(argv + (argc > 0 ? 1 : 0), argv + argc);
+    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
     try {
-        return run::Run(base::SettingsPathFor(executable), overlayPaths);
+        // A request for help or the version reads and writes no file.
+        switch (run::RequestOf(arguments)) {
+            case run::Request::Help:
+                run::WriteUsage(module, base::SettingsPathFor(executable));
+                return 0;
+            case run::Request::Version:
+                run::WriteVersion();
+                return 0;
+            case run::Request::Run:
+                break;
+        }
+        return run::Run(base::SettingsPathFor(executable), arguments);
     } catch (const base::RunStop& stop) {
         return stop.exitCode;
     } catch (const base::InOutError& error) {

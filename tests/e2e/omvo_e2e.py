@@ -11,6 +11,7 @@ EXE = os.environ.get("OMVO_EXE", "")
 TEST_DATA = os.environ.get("OMVO_TEST_DATA", "")
 CLUB_HOST = os.environ.get("OMVO_CLUB_HOST", "omvo.example.org")
 SOURCE_DIR = os.environ.get("OMVO_SOURCE_DIR", "")
+VERSION = os.environ.get("OMVO_VERSION", "")
 
 
 def cp866(text):

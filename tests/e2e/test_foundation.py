@@ -1,9 +1,10 @@
-"""The run's start: settings file, trip list, and the stops before any document exists."""
+"""The run's start: the command line, settings file, trip list, and the stops before any
+document exists."""
 
 import os
 import unittest
 
-from omvo_e2e import SandboxTest, cp1251, cp866, failure_report
+from omvo_e2e import VERSION, SandboxTest, cp1251, cp866, failure_report
 
 SIGHTS = "Что посмотреть: озеро, GPS-трек"
 
@@ -11,6 +12,44 @@ SIGHTS = "Что посмотреть: озеро, GPS-трек"
 def record(trip_id, sights=SIGHTS):
     return "\r\n".join(["Велопробег: По округе", "Код: " + trip_id + " прочее",
                         "Даты:      15 июля 2010", "Краткое описание", sights]) + "\r\n"
+
+
+class CommandLine(SandboxTest):
+    def archive(self):
+        """A runnable archive whose output folder holds a document of an earlier run."""
+        self.box.settings()
+        self.box.write("list.txt", cp1251(record("ab001")))
+        self.box.write("gpx/ab001tr.gpx", '<trkpt lat="54.7" lon="20.5"></trkpt>\n')
+        self.box.write("kml/omvo-covering.kml", b"earlier run")
+
+    def test_help_and_version_read_and_write_no_file(self):
+        usage_start = b"omvo-covering " + VERSION.encode() + cp866(": рисует поездки")
+        settings_line = b"\r\n" + self.box.ini.encode() + b"\r\n"
+        for with_settings in (False, True):
+            if with_settings:
+                self.archive()
+            for args in (["--help"], ["-h"], ["x.txt", "--help", "--version"]):
+                with self.subTest(args=args, settings=with_settings):
+                    result = self.box.run(*args)
+                    self.assertEqual((result.code, result.err), (0, b""))
+                    self.assertTrue(result.out.startswith(usage_start), result.out)
+                    self.assertIn(cp866("Запуск: omvo-covering [файл-наложения ...]"), result.out)
+                    self.assertTrue(result.out.endswith(settings_line), result.out)
+            with self.subTest(args="--version", settings=with_settings):
+                result = self.box.run("--version")
+                self.assertEqual((result.code, result.out, result.err),
+                                 (0, b"omvo-covering " + VERSION.encode() + b"\r\n", b""))
+        self.assertEqual(os.listdir(self.box.path("kml")), ["omvo-covering.kml"])
+        self.assertEqual(self.box.read("kml/omvo-covering.kml"), b"earlier run")
+
+    def test_other_words_are_overlay_files(self):
+        self.archive()
+        for word in ["./--help", "/?", "--HELP", "-help", "--version=1"]:
+            with self.subTest(word=word):
+                result = self.box.run(word)
+                self.assertEqual(result.code, 0, result.err)
+                self.assertIn(word.encode(), result.err)  # the missing overlay file
+                self.assertTrue(self.box.read("kml/omvo-covering.kml").startswith(b"<?xml"))
 
 
 class Settings(SandboxTest):
