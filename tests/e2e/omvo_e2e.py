@@ -146,20 +146,21 @@ SCHEMA = os.path.join(TEST_DATA, "kml-schema", "ogckml22.xsd")
 
 def check_kml(test, path, placemarks, points):
     """Validates a document against the KML 2.2 schema offline and reads it with a real KML
-    reader, expecting the given numbers of placemarks and of line points."""
-    if shutil.which("xmllint"):
-        done = subprocess.run(["xmllint", "--noout", "--nonet", "--schema", SCHEMA, path],
-                              capture_output=True)
-        test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
-    if shutil.which("ogrinfo"):
-        done = subprocess.run(["ogrinfo", "-ro", "-al", "-q", path], capture_output=True)
-        test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
-        text = done.stdout.decode(errors="replace")
-        test.assertEqual(text.count("OGRFeature("), placemarks, text)
-        counted = 0
-        for line in text.splitlines():
-            line = line.strip()
-            if line.startswith("LINESTRING") and "(" in line:
-                inner = line[line.index("(") + 1:line.rindex(")")]
-                counted += len(inner.split(","))
-        test.assertEqual(counted, points, text)
+    reader, expecting the given numbers of placemarks and of line points. A missing checker
+    fails the test: tools/setup.sh installs both."""
+    for tool in ("xmllint", "ogrinfo"):
+        test.assertIsNotNone(shutil.which(tool), tool + " is missing: run tools/setup.sh")
+    done = subprocess.run(["xmllint", "--noout", "--nonet", "--schema", SCHEMA, path],
+                          capture_output=True)
+    test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
+    done = subprocess.run(["ogrinfo", "-ro", "-al", "-q", path], capture_output=True)
+    test.assertEqual(done.returncode, 0, done.stderr.decode(errors="replace"))
+    text = done.stdout.decode(errors="replace")
+    test.assertEqual(text.count("OGRFeature("), placemarks, text)
+    counted = 0
+    for line in text.splitlines():
+        line = line.strip()
+        if line.startswith("LINESTRING") and "(" in line:
+            inner = line[line.index("(") + 1:line.rindex(")")]
+            counted += len(inner.split(","))
+    test.assertEqual(counted, points, text)
