@@ -75,12 +75,14 @@ class Sandbox:
                  "gpxpath=" + gpxpath, "kmlpath=" + kmlpath]
         self.write("omvo-covering.ini", "\r\n".join(lines) + "\r\n")
 
-    def run(self, *args):
-        return self.run_in(self.dir, *args)
+    def run(self, *args, **popen):
+        return self.run_in(self.dir, *args, **popen)
 
-    def run_in(self, cwd, *args):
-        completed = subprocess.run([self.exe, *args], cwd=cwd, capture_output=True,
-                                   timeout=120)
+    def run_in(self, cwd, *args, **popen):
+        """Runs the executable; `popen` adds arguments of subprocess.run (stdout, preexec_fn)."""
+        popen.setdefault("stdout", subprocess.PIPE)
+        popen.setdefault("stderr", subprocess.PIPE)
+        completed = subprocess.run([self.exe, *args], cwd=cwd, timeout=120, **popen)
         return Result(completed)
 
 

@@ -1,0 +1,171 @@
+"""Faults from outside the tool: a full disk, a file-size limit, a console that cannot be
+written, folders where files belong, stop signals. Each run that cannot complete says why,
+exits with 1 (or dies by the stop signal) and leaves the documents of the last good run
+exactly as they were, with no temporary file beside them."""
+
+import os
+import resource
+import signal
+import subprocess
+import unittest
+
+from omvo_e2e import SandboxTest, cp1251, cp866, failure_report
+
+SIGHTS = "Что посмотреть: озеро, GPS-трек"
+
+
+def trip_list(count):
+    records = ["\r\n".join(["Велопробег: Круг %d" % i, "Код: ab%03d прочее" % i,
+                            "Даты:      15 июля 2010", "Краткое описание", SIGHTS])
+               for i in range(count)]
+    return cp1251("\r\n\r\n".join(records) + "\r\n")
+
+
+def gpx(points):
+    """A GPX track of `points` points along a gently bending line in the home region."""
+    lines = ['<?xml version="1.0" encoding="UTF-8"?>', '<gpx version="1.1" creator="test">',
+             "<trk><trkseg>"]
+    lines += ['<trkpt lat="%.6f" lon="%.6f"><ele>%d</ele></trkpt>'
+              % (54.5 + i * 1e-6, 20.5 + (i % 2000) * 1e-5, i % 100) for i in range(points)]
+    lines += ["</trkseg></trk>", "</gpx>"]
+    return "\n".join(lines) + "\n"
+
+
+class Faults(SandboxTest):
+    def setUp(self):
+        super().setUp()
+        self.mounted = False
+
+    def tearDown(self):
+        if self.mounted:
+            subprocess.run(["umount", self.box.path("kml")], check=True)
+        super().tearDown()
+
+    def earlier_run(self, minspeed="3", mincorner="12"):
+        """A good run of one short trip; returns the documents it left."""
+        self.box.settings(minspeed=minspeed, mincorner=mincorner)
+        self.box.write("list.txt", trip_list(1))
+        self.box.write("gpx/ab000tr.gpx", gpx(5))
+        result = self.box.run()
+        self.assertEqual(result.code, 0, result.err)
+        return self.documents()
+
+    def documents(self):
+        return {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
+
+    def assert_stopped(self, result, message, path):
+        self.assertEqual(result.code, 1, result.err)
+        self.assertTrue(result.err.startswith(failure_report(message)), result.err)
+        self.assertIn(b"the file was " + path.encode() + b"\r\n", result.err)
+
+    def test_disk_full(self):
+        if os.geteuid() != 0:
+            self.skipTest("mounting a small tmpfs as the output folder needs root")
+        self.box.settings()
+        mount = subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs",
+                                self.box.path("kml")], capture_output=True)
+        if mount.returncode != 0:
+            self.skipTest("cannot mount a tmpfs: " + mount.stderr.decode(errors="replace"))
+        self.mounted = True
+        earlier = self.earlier_run(minspeed="0", mincorner="0")
+        self.box.write("gpx/ab000tr.gpx", gpx(20000))  # about 0.5 MB per document
+        result = self.box.run()
+        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml.tmp"))
+        self.assertEqual(self.documents(), earlier)
+
+    def test_file_size_limit(self):
+        earlier = self.earlier_run(minspeed="0", mincorner="0")
+        self.box.write("gpx/ab000tr.gpx", gpx(20000))
+
+        def limit_file_size():
+            resource.setrlimit(resource.RLIMIT_FSIZE, (64 * 1024, 64 * 1024))
+
+        result = self.box.run(preexec_fn=limit_file_size)
+        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml.tmp"))
+        self.assertEqual(self.documents(), earlier)
+
+    def test_console_that_cannot_be_written(self):
+        earlier = self.earlier_run()
+        with open("/dev/full", "wb") as full:
+            result = self.box.run(stdout=full)
+        self.assert_stopped(result, "Disk full", "stdout")
+        self.assertEqual(self.documents(), earlier)
+
+    def test_folders_where_files_belong(self):
+        earlier = self.earlier_run()
+        kml = self.box.path("kml") + "/"
+
+        with self.subTest("temporary document"):
+            os.mkdir(kml + "omvo-covering_klg.kml.tmp")
+            result = self.box.run()
+            self.assert_stopped(result, "File access denied", kml + "omvo-covering_klg.kml.tmp")
+            self.assertEqual(result.out, b"")
+            os.rmdir(kml + "omvo-covering_klg.kml.tmp")
+            self.assertEqual(self.documents(), earlier)
+
+        with self.subTest("final document"):
+            # Found before any trip is read, so no document is replaced.
+            os.remove(kml + "omvo-covering.kml")
+            os.mkdir(kml + "omvo-covering.kml")
+            result = self.box.run()
+            self.assert_stopped(result, "File access denied", kml + "omvo-covering.kml")
+            self.assertEqual(result.out, b"")
+            os.rmdir(kml + "omvo-covering.kml")
+            self.assertEqual(sorted(os.listdir(kml)),
+                             ["omvo-covering_far.kml", "omvo-covering_klg.kml"])
+            self.assertEqual(self.box.run().code, 0)
+            earlier = self.documents()
+
+        with self.subTest("GPX file"):
+            os.remove(self.box.path("gpx/ab000tr.gpx"))
+            os.mkdir(self.box.path("gpx/ab000tr.gpx"))
+            result = self.box.run()
+            self.assertEqual(result.code, 1)
+            self.assertEqual(result.out, cp866("Загрузка ") + b"ab000tr.gpx" + cp866("Файл ") +
+                             self.box.path("gpx/ab000tr.gpx").encode() +
+                             cp866(" не найден!") + b"\r\n")
+            self.assertEqual(self.documents(), earlier)
+
+        with self.subTest("trip list"):
+            os.remove(self.box.path("list.txt"))
+            os.mkdir(self.box.path("list.txt"))
+            result = self.box.run()
+            self.assert_stopped(result, "File access denied", self.box.path("list.txt"))
+            self.assertEqual(self.documents(), earlier)
+
+    def test_stop_signal_removes_the_temporary_documents(self):
+        earlier = self.earlier_run()
+        # A long run: many trips, each a link to one track of 200 000 points.
+        self.box.write("list.txt", trip_list(200))
+        self.box.write("long.gpx", gpx(200000))
+        os.remove(self.box.path("gpx/ab000tr.gpx"))
+        for i in range(200):
+            os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
+        temporary = sorted(name + ".tmp" for name in earlier)
+
+        def default_stop_signals():  # whatever the test runner ignores
+            for signo in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+                signal.signal(signo, signal.SIG_DFL)
+
+        for signo in (signal.SIGTERM, signal.SIGINT, signal.SIGHUP):
+            with self.subTest(signal=signo.name):
+                process = subprocess.Popen([self.box.exe], cwd=self.box.dir,
+                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
+                                           preexec_fn=default_stop_signals)
+                try:
+                    first = process.stdout.readline()  # the first trip is written
+                    self.assertTrue(first.endswith(cp866("Сохранение... ok.") + b"\r\n"), first)
+                    self.assertEqual(sorted(set(os.listdir(self.box.path("kml"))) - set(earlier)),
+                                     temporary)
+                    process.send_signal(signo)
+                    process.communicate(timeout=60)
+                finally:
+                    if process.poll() is None:
+                        process.kill()
+                        process.wait()
+                self.assertEqual(process.returncode, -signo)
+                self.assertEqual(self.documents(), earlier)
+
+
+if __name__ == "__main__":
+    unittest.main()
