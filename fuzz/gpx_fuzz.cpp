@@ -32,7 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     if (starts != store.segmentCount) std::abort();
     if (store.pointCount() > 0 && !store.at(1).segmentStart) std::abort();
 
-    omvo::catalogue::TTripRecord trip;
+    omvo::catalogue::TripRecord trip;
     trip.line[1] = "Code: ab123";
     omvo::kml::Documents documents(dir);
     omvo::kml::WriteTripPlacemarks(documents, trip, store);

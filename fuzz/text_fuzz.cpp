@@ -20,7 +20,7 @@ bool IsValidUtf8(std::string_view s) {
 
 extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
     const std::string_view input(reinterpret_cast<const char*>(data), size);
-    omvo::catalogue::TTripRecord trip;
+    omvo::catalogue::TripRecord trip;
     std::size_t from = 0;
     for (std::string& line : trip.line) {
         std::size_t end = input.find('\n', from);

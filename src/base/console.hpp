@@ -23,9 +23,6 @@ void Warning(std::string_view text);
 // Writes bytes unchanged to standard error (the failure report, error messages).
 void ErrorBytes(std::string_view bytes);
 
-// The CP866 form of a UTF-8 text; characters without a CP866 form become "?".
-std::string Utf8ToCp866(std::string_view utf8Text);
-
 // Chooses how fixed texts reach a terminal. Called once at start-up by main; without it,
 // fixed texts are always CP866.
 void InitConsole();

@@ -146,13 +146,13 @@ DateRange ParseDateRange(std::string_view datesLine) {
     return range;
 }
 
-TTripClass TripClass(const TTripRecord& trip) {
+TripClass ClassifyTrip(const TripRecord& trip) {
     const std::string_view heading = trip.line[0];
     if (heading.starts_with(kRideLabel)) {
-        return Contains(heading, kNightLower) || Contains(heading, kNightUpper) ? TTripClass::NightTrip
-                                                                                : TTripClass::DayTrip;
+        return Contains(heading, kNightLower) || Contains(heading, kNightUpper) ? TripClass::NightTrip
+                                                                                : TripClass::DayTrip;
     }
-    if (heading.starts_with(kBrevetLabel)) return TTripClass::Brevet;
+    if (heading.starts_with(kBrevetLabel)) return TripClass::Brevet;
     if (heading.starts_with(kTourLabel)) {
         const DateRange range = ParseDateRange(trip.line[2]);
         if (!range.badDateText.empty()) {
@@ -161,28 +161,28 @@ TTripClass TripClass(const TTripRecord& trip) {
         }
         // A tour of unknown length gets the smallest tour class. An end before the start
         // gives a negative day count and so a short tour as well.
-        if (!range.hasDates) return TTripClass::ShortVoyage;
+        if (!range.hasDates) return TripClass::ShortVoyage;
         const auto days = (range.end - range.start).count();
         if (days > kLongVoyageAfterDays) {
-            return days > kGreatVoyageAfterDays ? TTripClass::GreatVoyage : TTripClass::LongVoyage;
+            return days > kGreatVoyageAfterDays ? TripClass::GreatVoyage : TripClass::LongVoyage;
         }
-        return TTripClass::ShortVoyage;
+        return TripClass::ShortVoyage;
     }
-    return TTripClass::DayTrip;
+    return TripClass::DayTrip;
 }
 
-std::string_view StyleIdOf(TTripClass tripClass) {
+std::string_view StyleIdOf(TripClass tripClass) {
     switch (tripClass) {
-        case TTripClass::DayTrip: return "sn_day_trip";
-        case TTripClass::NightTrip: return "sn_night_trip";
-        case TTripClass::ShortVoyage: return "sn_short_voyage";
-        case TTripClass::LongVoyage: return "sn_long_voyage";
-        case TTripClass::GreatVoyage: return "sn_great_voyage";
-        case TTripClass::Brevet: return "sn_brevet";
+        case TripClass::DayTrip: return "sn_day_trip";
+        case TripClass::NightTrip: return "sn_night_trip";
+        case TripClass::ShortVoyage: return "sn_short_voyage";
+        case TripClass::LongVoyage: return "sn_long_voyage";
+        case TripClass::GreatVoyage: return "sn_great_voyage";
+        case TripClass::Brevet: return "sn_brevet";
     }
     return "sn_day_trip";
 }
 
-std::string_view TripStyleId(const TTripRecord& trip) { return StyleIdOf(TripClass(trip)); }
+std::string_view TripStyleId(const TripRecord& trip) { return StyleIdOf(ClassifyTrip(trip)); }
 
 }  // namespace omvo::catalogue

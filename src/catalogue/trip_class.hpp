@@ -10,14 +10,7 @@
 
 namespace omvo::catalogue {
 
-enum class TTripClass {
-    DayTrip = 0,
-    NightTrip = 1,
-    ShortVoyage = 2,
-    LongVoyage = 3,
-    GreatVoyage = 4,
-    Brevet = 11,
-};
+enum class TripClass { DayTrip, NightTrip, ShortVoyage, LongVoyage, GreatVoyage, Brevet };
 
 // A date range read from a dates line. `hasDates` tells whether both texts had the shape
 // of a date and were calendar dates; `valid` whether, in addition, the end is not earlier
@@ -40,12 +33,12 @@ std::string ReplaceAll(std::string text, std::string_view search, std::string_vi
 
 // The class of a trip. A dates text of the right shape that is no calendar date gives a
 // warning on standard error naming the trip id and the text.
-TTripClass TripClass(const TTripRecord& trip);
+TripClass ClassifyTrip(const TripRecord& trip);
 
 // The style id of a class: "sn_day_trip", ..., "sn_brevet".
-std::string_view StyleIdOf(TTripClass tripClass);
+std::string_view StyleIdOf(TripClass tripClass);
 
 // The style id of a trip.
-std::string_view TripStyleId(const TTripRecord& trip);
+std::string_view TripStyleId(const TripRecord& trip);
 
 }  // namespace omvo::catalogue

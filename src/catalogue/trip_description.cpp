@@ -1,6 +1,6 @@
 #include "catalogue/trip_description.hpp"
 
-#include "kml/cyrillic.hpp"
+#include "base/encoding.hpp"
 
 namespace omvo::catalogue {
 
@@ -14,7 +14,7 @@ constexpr std::string_view kEllipsis = "...";
 
 std::string_view ClubHost() { return OMVO_CLUB_HOST; }
 
-std::string TripId(const TTripRecord& trip) {
+std::string TripId(const TripRecord& trip) {
     const std::string_view idLine = trip.line[1];
     std::string id(idLine.size() > 5 ? idLine.substr(5, 5) : std::string_view{});
     for (char& c : id) {
@@ -23,7 +23,7 @@ std::string TripId(const TTripRecord& trip) {
     return id;
 }
 
-std::string TripDescription(const TTripRecord& trip) {
+std::string TripDescription(const TripRecord& trip) {
     const std::string_view heading = trip.line[0];
     // The head is the first word with the blank after it; the rest is the link text.
     const std::size_t blank = heading.find(' ');
@@ -54,7 +54,7 @@ std::string TripDescription(const TTripRecord& trip) {
         .append("<br>")
         .append(summary);
     if (cut) fragment.append(kEllipsis);
-    return kml::Cp1251ToUtf8(fragment);
+    return base::Cp1251ToUtf8(fragment);
 }
 
 }  // namespace omvo::catalogue

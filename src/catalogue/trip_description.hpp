@@ -13,10 +13,10 @@ namespace omvo::catalogue {
 std::string_view ClubHost();
 
 // Characters 6 to 10 of the identification line, Latin capitals lowered; CP1251 as read.
-std::string TripId(const TTripRecord& trip);
+std::string TripId(const TripRecord& trip);
 
 // The UTF-8 HTML fragment: head, link to the trip's page with the title as link text, the
 // identification line, the dates line and the summary cut to 180 characters.
-std::string TripDescription(const TTripRecord& trip);
+std::string TripDescription(const TripRecord& trip);
 
 }  // namespace omvo::catalogue

@@ -20,7 +20,7 @@ bool IsAcceptedSightsLine(std::string_view line) {
 TripTable ReadTripList(const std::string& vplistname) {
     TripTable table;
     base::TextFile file(vplistname);
-    TTripRecord current;
+    TripRecord current;
     long lineCounter = 0;
     std::string_view line;
     while (file.NextLine(line)) {

@@ -11,12 +11,12 @@ namespace omvo::catalogue {
 // One accepted record: five CP1251 lines exactly as read. line[0] is the heading, line[1]
 // the identification line, line[2] the dates line, line[3] the summary, line[4] the sights
 // line.
-struct TTripRecord {
+struct TripRecord {
     std::array<std::string, 5> line;
 };
 
 // The accepted records in file order; trip k (from 1) is table[k - 1].
-using TripTable = std::vector<TTripRecord>;
+using TripTable = std::vector<TripRecord>;
 
 // Reads the trip list file; throws InOutError when it cannot be opened or read.
 TripTable ReadTripList(const std::string& vplistname);

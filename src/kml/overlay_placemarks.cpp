@@ -6,7 +6,7 @@
 #include "base/console.hpp"
 #include "base/platform.hpp"
 #include "base/text_file.hpp"
-#include "kml/cyrillic.hpp"
+#include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::kml {
@@ -26,8 +26,8 @@ bool TakeValue(std::string_view line, std::string_view key, std::string& value) 
 
 }  // namespace
 
-bool ReadOverlayFile(const std::string& path, TOverlayDefinition& definition) {
-    definition = TOverlayDefinition{};
+bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
+    definition = OverlayDefinition{};
     if (!base::FileExists(path)) return false;
     base::TextFile file(path);
     std::string_view line;
@@ -73,7 +73,7 @@ std::string LoadOverlayCoordinates(const std::string& path) {
 }
 
 std::string MakeOverlayPlacemark(const std::string& path) {
-    TOverlayDefinition definition;
+    OverlayDefinition definition;
     if (!ReadOverlayFile(path, definition)) {
         if (!base::FileExists(path)) {
             base::Warning("overlay file " + path + " does not exist; it adds no placemark");
@@ -95,8 +95,8 @@ std::string MakeOverlayPlacemark(const std::string& path) {
         return {};
     }
 
-    const std::string name = EscapeText(Cp1251ToUtf8(definition.name));
-    const std::string descr = CdataText(Cp1251ToUtf8(definition.descr));
+    const std::string name = EscapeText(base::Cp1251ToUtf8(definition.name));
+    const std::string descr = CdataText(base::Cp1251ToUtf8(definition.descr));
     const std::string style = EscapeText(DropInvalidUtf8(definition.style));
     if (!base::FileExists(definition.file)) {
         base::Warning("coordinates source file " + definition.file + " of overlay file " + path +

@@ -6,7 +6,7 @@
 
 namespace omvo::kml {
 
-struct TOverlayDefinition {
+struct OverlayDefinition {
     std::string name;   // CP1251
     std::string descr;  // CP1251
     std::string style;
@@ -15,7 +15,7 @@ struct TOverlayDefinition {
 
 // Reads an overlay file; true when it is complete (all four values non-empty). A missing
 // file is not complete.
-bool ReadOverlayFile(const std::string& path, TOverlayDefinition& definition);
+bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition);
 
 // The text of every coordinates element of the source file, joined; writes
 // "Загрузка <path>", one "." per "<coordinates>" line and "ok" to the console.

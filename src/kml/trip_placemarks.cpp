@@ -6,7 +6,7 @@
 #include "base/decimal.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_description.hpp"
-#include "kml/cyrillic.hpp"
+#include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::kml {
@@ -14,7 +14,7 @@ namespace omvo::kml {
 namespace {
 
 // "lon,lat,ele " — longitude first, as KML wants it; at most 48 characters.
-void AppendTuple(std::string& text, const tracks::TTrackPoint& point) {
+void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
     text.append(point.lon.view());
     text += ',';
     text.append(point.lat.view());
@@ -25,14 +25,14 @@ void AppendTuple(std::string& text, const tracks::TTrackPoint& point) {
 
 }  // namespace
 
-void WriteTripPlacemarks(Documents& documents, const catalogue::TTripRecord& trip,
+void WriteTripPlacemarks(Documents& documents, const catalogue::TripRecord& trip,
                          const tracks::TrackStore& store) {
     const int segmentCount = store.segmentCount;
     const int pointCount = store.pointCount();
     if (segmentCount <= 0 || pointCount <= 0) return;
 
     // Asked once per trip: the same for every segment.
-    const std::string name = EscapeText(Cp1251ToUtf8(catalogue::TripId(trip)));
+    const std::string name = EscapeText(base::Cp1251ToUtf8(catalogue::TripId(trip)));
     const std::string description = CdataText(catalogue::TripDescription(trip));
     const std::string styleId = EscapeText(catalogue::TripStyleId(trip));
 
@@ -63,7 +63,7 @@ void WriteTripPlacemarks(Documents& documents, const catalogue::TTripRecord& tri
         // start, or to the last point of the track.
         const int first = point;
         while (point <= pointCount && (point == first || !store.at(point).segmentStart)) {
-            const tracks::TTrackPoint& p = store.at(point);
+            const tracks::TrackPoint& p = store.at(point);
             if (p.kept) AppendTuple(text, p);
             ++point;
         }

@@ -13,7 +13,7 @@
 namespace omvo::run {
 
 int Run(const std::string& settingsPath, const std::vector<std::string>& overlayPaths) {
-    const TSettings settings = ReadSettings(settingsPath);
+    const Settings settings = ReadSettings(settingsPath);
     const catalogue::TripTable trips = catalogue::ReadTripList(settings.vplistname);
     if (trips.empty()) {
         base::Warning("no trip of the trip list " + settings.vplistname +
@@ -31,7 +31,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     tracks::TrackStore store;
-    for (const catalogue::TTripRecord& trip : trips) {
+    for (const catalogue::TripRecord& trip : trips) {
         const std::string tripId = catalogue::TripId(trip);
         base::ConsoleText("Загрузка ");
         base::ConsoleBytes(tripId);

@@ -46,8 +46,8 @@ void TakeText(std::string_view line, std::string_view key, std::string& field) {
 
 }  // namespace
 
-TSettings ReadSettings(const std::string& settingsPath) {
-    TSettings settings;
+Settings ReadSettings(const std::string& settingsPath) {
+    Settings settings;
     if (!base::FileExists(settingsPath)) {
         base::ConsoleText("Отсутствует файл ");
         base::ConsoleBytes(settingsPath);

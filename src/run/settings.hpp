@@ -6,7 +6,7 @@
 
 namespace omvo::run {
 
-struct TSettings {
+struct Settings {
     double minspeed = -1.0;   // km/h
     double mincorner = -1.0;  // degrees
     std::string vplistname;
@@ -17,6 +17,6 @@ struct TSettings {
 // Reads the settings file. A missing or incomplete file writes its console message and
 // throws RunStop(1); a number that cannot be read is named on standard error, RunStop(1).
 // Throws InOutError when the file cannot be read.
-TSettings ReadSettings(const std::string& settingsPath);
+Settings ReadSettings(const std::string& settingsPath);
 
 }  // namespace omvo::run

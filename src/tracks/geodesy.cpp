@@ -110,8 +110,8 @@ std::optional<double> ParseCoordinate(std::string_view text) {
 }
 
 double PointDistanceKm(const TrackStore& store, int i, int j) {
-    const TTrackPoint& a = store.at(i);
-    const TTrackPoint& b = store.at(j);
+    const TrackPoint& a = store.at(i);
+    const TrackPoint& b = store.at(j);
     const double dx = std::fabs(a.lonValue - b.lonValue) * std::cos(a.latValue * kDegToRad) *
                       kKmPerDegLon;
     const double dy = std::fabs(a.latValue - b.latValue) * kKmPerDegLat;
@@ -134,9 +134,9 @@ double PointSpeedKmh(const TrackStore& store, int i, int j, bool* badTime) {
 }
 
 double TurnAngle(const TrackStore& store, int i, int j, int k) {
-    const TTrackPoint& a = store.at(i);
-    const TTrackPoint& b = store.at(j);
-    const TTrackPoint& c = store.at(k);
+    const TrackPoint& a = store.at(i);
+    const TrackPoint& b = store.at(j);
+    const TrackPoint& c = store.at(k);
     const double first = LegDirection(b.latValue - a.latValue, b.lonValue - a.lonValue);
     const double second = LegDirection(c.latValue - b.latValue, c.lonValue - b.lonValue);
     return second - first;

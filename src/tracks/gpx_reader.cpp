@@ -237,7 +237,7 @@ private:
         TrimInPlace(lon_);
         TrimInPlace(ele_);
 
-        TTrackPoint& point = store_.points.emplace_back();
+        TrackPoint& point = store_.points.emplace_back();
         point.lat.assign(lat_);
         point.lon.assign(lon_);
         point.ele.assign(ele_);

@@ -32,7 +32,7 @@ void CompactPoints(TrackStore& store) {
     const int n = store.pointCount();
     int j = 0;
     for (int i = 1; i <= n; ++i) {
-        TTrackPoint& point = store.at(i);
+        TrackPoint& point = store.at(i);
         if (point.segmentStart) point.kept = true;
         if (!point.kept) continue;
         ++j;

@@ -28,7 +28,7 @@ private:
     std::uint8_t size_ = 0;
 };
 
-struct TTrackPoint {
+struct TrackPoint {
     ShortText<15> lat;
     ShortText<15> lon;
     ShortText<15> ele;   // "0" when the GPX point had no elevation
@@ -43,14 +43,14 @@ struct TTrackPoint {
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
 // allocates per track, not per point. It grows as needed; there is no fixed limit.
 struct TrackStore {
-    std::vector<TTrackPoint> points;  // point i (from 1) is points[i - 1]
+    std::vector<TrackPoint> points;  // point i (from 1) is points[i - 1]
     int segmentCount = 0;
     bool far = false;                 // some point lies outside the home region
     std::string path;                 // the GPX file, named in warnings
 
     int pointCount() const { return static_cast<int>(points.size()); }
-    TTrackPoint& at(int i) { return points[static_cast<std::size_t>(i - 1)]; }
-    const TTrackPoint& at(int i) const { return points[static_cast<std::size_t>(i - 1)]; }
+    TrackPoint& at(int i) { return points[static_cast<std::size_t>(i - 1)]; }
+    const TrackPoint& at(int i) const { return points[static_cast<std::size_t>(i - 1)]; }
     void Reset() {
         points.clear();
         segmentCount = 0;

@@ -4,8 +4,6 @@
 
 #include <cerrno>
 
-#include "base/console.hpp"
-#include "base/platform.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::base {
@@ -58,32 +56,6 @@ TEST(Errors, FailureReportHasThreeCrLfLines) {
               "Exception EInOutError in module omvo-covering at 0040A1C4.\r\n"
               "File not found.\r\n\r\n");
     EXPECT_EQ(FailureReport("EConvertError", "m", "ends."), "Exception EConvertError in module m at 0040A1C4.\r\nends.\r\n\r\n");
-}
-
-TEST(Platform, SettingsFileReplacesTheExtensionOfTheExecutableName) {
-    const struct { const char* exe; const char* ini; } cases[] = {
-        {"/opt/bin/omvo-covering", "/opt/bin/omvo-covering.ini"},
-        {"/opt/bin/omvo-covering.exe", "/opt/bin/omvo-covering.ini"},
-        {"/opt/v1.2/omvo", "/opt/v1.2/omvo.ini"},
-        {"/opt/bin/.hidden", "/opt/bin/.hidden.ini"},
-        {"omvo-covering", "omvo-covering.ini"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(SettingsPathFor(c.exe), c.ini);
-}
-
-TEST(Platform, ADirectoryIsNoFile) {
-    testing::TempDir dir;
-    EXPECT_FALSE(FileExists(dir.path().string()));
-    EXPECT_FALSE(FileExists(dir.File("missing")));
-    EXPECT_FALSE(FileExists(""));
-    EXPECT_TRUE(FileExists(dir.Write("f", "x")));
-}
-
-TEST(Console, FixedTextsAreWrittenInCp866) {
-    // "Загрузка " and "ё", "Ё" in the DOS Cyrillic code page.
-    EXPECT_EQ(Utf8ToCp866("Загрузка ok"), "\x87\xA0\xA3\xE0\xE3\xA7\xAA\xA0 ok");
-    EXPECT_EQ(Utf8ToCp866("ёЁ"), "\xF1\xF0");
-    EXPECT_EQ(Utf8ToCp866("Фильтрация"), "\x94\xA8\xAB\xEC\xE2\xE0\xA0\xE6\xA8\xEF");
 }
 
 }  // namespace

@@ -14,8 +14,8 @@ using omvo::testing::Cp1251;
 // A dates line: the 11-character label, then the dates text as written in the list.
 std::string DatesLine(std::string_view dates) { return Cp1251("Даты похода") + Cp1251(dates); }
 
-TTripRecord Trip(std::string_view heading, std::string_view dates = " 15 июля 2010") {
-    TTripRecord trip;
+TripRecord Trip(std::string_view heading, std::string_view dates = " 15 июля 2010") {
+    TripRecord trip;
     trip.line[0] = Cp1251(heading);
     trip.line[1] = Cp1251("Код: AB123 (120 км)");
     trip.line[2] = DatesLine(dates);
@@ -24,7 +24,7 @@ TTripRecord Trip(std::string_view heading, std::string_view dates = " 15 июл�
     return trip;
 }
 
-TTripRecord Tour(std::string_view dates) { return Trip("Велопоход: По озёрам", dates); }
+TripRecord Tour(std::string_view dates) { return Trip("Велопоход: По озёрам", dates); }
 
 long DayCount(const DateRange& range) { return (range.end - range.start).count(); }
 
@@ -33,26 +33,26 @@ struct RangeCase {
     const char* startText;
     const char* endText;
     long days;
-    TTripClass tourClass;
+    TripClass tourClass;
 };
 
 TEST(DateRange, ReadsEveryWayAListWritesATourPeriod) {
     const RangeCase cases[] = {
-        {" 15 июля 2010", "15.07.2010", "15.07.2010", 0, TTripClass::ShortVoyage},
-        {" 12-15 июля 2010", "12.07.2010", "15.07.2010", 3, TTripClass::ShortVoyage},
-        {" 5-7 мая 2011", "05.05.2011", "07.05.2011", 2, TTripClass::ShortVoyage},
-        {" 28 апреля - 2 мая 2011", "28.04.2011", "02.05.2011", 4, TTripClass::ShortVoyage},
-        {" 30 декабря 2010 - 2 января 2011", "30.12.2010", "02.01.2011", 3, TTripClass::ShortVoyage},
-        {" 7 - 12 июня 2009", "07.06.2009", "12.06.2009", 5, TTripClass::LongVoyage},
-        {" 1-10 мая 2011", "01.05.2011", "10.05.2011", 9, TTripClass::LongVoyage},
-        {" 3-25 августа 2012", "03.08.2012", "25.08.2012", 22, TTripClass::GreatVoyage},
+        {" 15 июля 2010", "15.07.2010", "15.07.2010", 0, TripClass::ShortVoyage},
+        {" 12-15 июля 2010", "12.07.2010", "15.07.2010", 3, TripClass::ShortVoyage},
+        {" 5-7 мая 2011", "05.05.2011", "07.05.2011", 2, TripClass::ShortVoyage},
+        {" 28 апреля - 2 мая 2011", "28.04.2011", "02.05.2011", 4, TripClass::ShortVoyage},
+        {" 30 декабря 2010 - 2 января 2011", "30.12.2010", "02.01.2011", 3, TripClass::ShortVoyage},
+        {" 7 - 12 июня 2009", "07.06.2009", "12.06.2009", 5, TripClass::LongVoyage},
+        {" 1-10 мая 2011", "01.05.2011", "10.05.2011", 9, TripClass::LongVoyage},
+        {" 3-25 августа 2012", "03.08.2012", "25.08.2012", 22, TripClass::GreatVoyage},
         // Not from the usual wording, but met in lists.
-        {" 5 мая 2011", "05.05.2011", "05.05.2011", 0, TTripClass::ShortVoyage},
-        {"28.02.2012-1.03.2012", "28.02.2012", "01.03.2012", 2, TTripClass::ShortVoyage},
-        {" 1 сентября - 5 октября 2013", "01.09.2013", "05.10.2013", 34, TTripClass::GreatVoyage},
-        {" 20 ноября - 1 декабря 2014", "20.11.2014", "01.12.2014", 11, TTripClass::LongVoyage},
-        {" 1 - 3 февраля 2015", "01.02.2015", "03.02.2015", 2, TTripClass::ShortVoyage},
-        {" 29 марта - 1 апреля 2016", "29.03.2016", "01.04.2016", 3, TTripClass::ShortVoyage},
+        {" 5 мая 2011", "05.05.2011", "05.05.2011", 0, TripClass::ShortVoyage},
+        {"28.02.2012-1.03.2012", "28.02.2012", "01.03.2012", 2, TripClass::ShortVoyage},
+        {" 1 сентября - 5 октября 2013", "01.09.2013", "05.10.2013", 34, TripClass::GreatVoyage},
+        {" 20 ноября - 1 декабря 2014", "20.11.2014", "01.12.2014", 11, TripClass::LongVoyage},
+        {" 1 - 3 февраля 2015", "01.02.2015", "03.02.2015", 2, TripClass::ShortVoyage},
+        {" 29 марта - 1 апреля 2016", "29.03.2016", "01.04.2016", 3, TripClass::ShortVoyage},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.startText);
@@ -62,60 +62,60 @@ TEST(DateRange, ReadsEveryWayAListWritesATourPeriod) {
         ASSERT_TRUE(range.hasDates);
         EXPECT_TRUE(range.valid);
         EXPECT_EQ(DayCount(range), c.days);
-        EXPECT_EQ(TripClass(Tour(c.dates)), c.tourClass);
+        EXPECT_EQ(ClassifyTrip(Tour(c.dates)), c.tourClass);
     }
 }
 
 TEST(TripClass, DrawsToursOfFiveDaysShortAndOfTwentyTwoDaysGreat) {
-    const struct { const char* dates; long days; TTripClass tourClass; } cases[] = {
-        {" 1-5 мая 2011", 4, TTripClass::ShortVoyage},
-        {" 1-6 мая 2011", 5, TTripClass::LongVoyage},
-        {" 1-21 мая 2011", 20, TTripClass::LongVoyage},
-        {" 1-22 мая 2011", 21, TTripClass::GreatVoyage},
-        {" 28 февраля - 3 марта 2012", 4, TTripClass::ShortVoyage},  // leap year
-        {" 28 февраля - 5 марта 2011", 5, TTripClass::LongVoyage},
-        {" 20 декабря 2011 - 9 января 2012", 20, TTripClass::LongVoyage},
-        {" 20 декабря 2011 - 10 января 2012", 21, TTripClass::GreatVoyage},
+    const struct { const char* dates; long days; TripClass tourClass; } cases[] = {
+        {" 1-5 мая 2011", 4, TripClass::ShortVoyage},
+        {" 1-6 мая 2011", 5, TripClass::LongVoyage},
+        {" 1-21 мая 2011", 20, TripClass::LongVoyage},
+        {" 1-22 мая 2011", 21, TripClass::GreatVoyage},
+        {" 28 февраля - 3 марта 2012", 4, TripClass::ShortVoyage},  // leap year
+        {" 28 февраля - 5 марта 2011", 5, TripClass::LongVoyage},
+        {" 20 декабря 2011 - 9 января 2012", 20, TripClass::LongVoyage},
+        {" 20 декабря 2011 - 10 января 2012", 21, TripClass::GreatVoyage},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.days);
         EXPECT_EQ(DayCount(ParseDateRange(DatesLine(c.dates))), c.days);
-        EXPECT_EQ(TripClass(Tour(c.dates)), c.tourClass);
+        EXPECT_EQ(ClassifyTrip(Tour(c.dates)), c.tourClass);
     }
 }
 
 TEST(TripClass, TakesTheKindFromTheLabelAtTheStartOfTheHeading) {
-    const struct { const char* heading; TTripClass tripClass; } cases[] = {
-        {"Велопробег: Калуга - Таруса", TTripClass::DayTrip},
-        {"Велопробег: Ночной Калуга", TTripClass::NightTrip},
-        {"Велопробег: по ночной Калуге", TTripClass::NightTrip},
-        {"Велопробег: в полуночной тиши", TTripClass::NightTrip},  // inside a longer word
-        {"Велопробег:ночной", TTripClass::NightTrip},
-        {"Велопробег: НОЧНОЙ город", TTripClass::DayTrip},         // capitals throughout
-        {"Велопробег: ночь на Оке", TTripClass::DayTrip},
-        {"Бревет: 200 км", TTripClass::Brevet},
-        {"Бревет: ночной 300 км", TTripClass::Brevet},
-        {"Бревет:", TTripClass::Brevet},
-        {"БРЕВЕТ: 200 км", TTripClass::DayTrip},
-        {" Велопробег: ночной", TTripClass::DayTrip},              // blank before the label
-        {"велопробег: ночной", TTripClass::DayTrip},               // label in other case
-        {"Велопробег ночной", TTripClass::DayTrip},                // no colon
-        {"Ночной Велопробег: по Калуге", TTripClass::DayTrip},     // label not at the start
-        {"Прогулка: ночной город", TTripClass::DayTrip},
-        {"Велопоход: ночной", TTripClass::ShortVoyage},             // a tour goes by its dates
-        {"", TTripClass::DayTrip},
+    const struct { const char* heading; TripClass tripClass; } cases[] = {
+        {"Велопробег: Калуга - Таруса", TripClass::DayTrip},
+        {"Велопробег: Ночной Калуга", TripClass::NightTrip},
+        {"Велопробег: по ночной Калуге", TripClass::NightTrip},
+        {"Велопробег: в полуночной тиши", TripClass::NightTrip},  // inside a longer word
+        {"Велопробег:ночной", TripClass::NightTrip},
+        {"Велопробег: НОЧНОЙ город", TripClass::DayTrip},         // capitals throughout
+        {"Велопробег: ночь на Оке", TripClass::DayTrip},
+        {"Бревет: 200 км", TripClass::Brevet},
+        {"Бревет: ночной 300 км", TripClass::Brevet},
+        {"Бревет:", TripClass::Brevet},
+        {"БРЕВЕТ: 200 км", TripClass::DayTrip},
+        {" Велопробег: ночной", TripClass::DayTrip},              // blank before the label
+        {"велопробег: ночной", TripClass::DayTrip},               // label in other case
+        {"Велопробег ночной", TripClass::DayTrip},                // no colon
+        {"Ночной Велопробег: по Калуге", TripClass::DayTrip},     // label not at the start
+        {"Прогулка: ночной город", TripClass::DayTrip},
+        {"Велопоход: ночной", TripClass::ShortVoyage},             // a tour goes by its dates
+        {"", TripClass::DayTrip},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.heading);
-        EXPECT_EQ(TripClass(Trip(c.heading)), c.tripClass);
+        EXPECT_EQ(ClassifyTrip(Trip(c.heading)), c.tripClass);
     }
 }
 
 TEST(TripClass, NamesEveryClassByItsStyleId) {
-    const struct { TTripClass tripClass; const char* styleId; } cases[] = {
-        {TTripClass::DayTrip, "sn_day_trip"},         {TTripClass::NightTrip, "sn_night_trip"},
-        {TTripClass::ShortVoyage, "sn_short_voyage"}, {TTripClass::LongVoyage, "sn_long_voyage"},
-        {TTripClass::GreatVoyage, "sn_great_voyage"}, {TTripClass::Brevet, "sn_brevet"},
+    const struct { TripClass tripClass; const char* styleId; } cases[] = {
+        {TripClass::DayTrip, "sn_day_trip"},         {TripClass::NightTrip, "sn_night_trip"},
+        {TripClass::ShortVoyage, "sn_short_voyage"}, {TripClass::LongVoyage, "sn_long_voyage"},
+        {TripClass::GreatVoyage, "sn_great_voyage"}, {TripClass::Brevet, "sn_brevet"},
     };
     for (const auto& c : cases) EXPECT_EQ(StyleIdOf(c.tripClass), c.styleId);
     EXPECT_EQ(TripStyleId(Trip("Велопробег: ночной")), "sn_night_trip");
@@ -154,7 +154,7 @@ TEST(DateRange, KeepsAnEndBeforeTheStartAsANegativeDayCount) {
     ASSERT_TRUE(range.hasDates);
     EXPECT_FALSE(range.valid);
     EXPECT_EQ(DayCount(range), -362);
-    EXPECT_EQ(TripClass(Tour(" 30 декабря - 2 января 2011")), TTripClass::ShortVoyage);
+    EXPECT_EQ(ClassifyTrip(Tour(" 30 декабря - 2 января 2011")), TripClass::ShortVoyage);
 }
 
 TEST(DateRange, ReportsTheFirstDateTextThatIsNoCalendarDate) {
@@ -185,23 +185,23 @@ TEST(DateRange, ReportsTheFirstDateTextThatIsNoCalendarDate) {
 
 TEST(TripClass, WarnsAboutAnImpossibleDateAndDrawsTheTourShort) {
     ::testing::internal::CaptureStderr();
-    const TTripClass tripClass = TripClass(Tour(" 31 июня 2010"));
+    const TripClass tripClass = ClassifyTrip(Tour(" 31 июня 2010"));
     const std::string warning = ::testing::internal::GetCapturedStderr();
-    EXPECT_EQ(tripClass, TTripClass::ShortVoyage);
+    EXPECT_EQ(tripClass, TripClass::ShortVoyage);
     EXPECT_NE(warning.find("ab123"), std::string::npos) << warning;
     EXPECT_NE(warning.find("31.06.2010"), std::string::npos) << warning;
 
     ::testing::internal::CaptureStderr();
-    (void)TripClass(Tour(" 1-22 мая 2011"));
-    (void)TripClass(Tour(" летом"));
+    (void)ClassifyTrip(Tour(" 1-22 мая 2011"));
+    (void)ClassifyTrip(Tour(" летом"));
     EXPECT_EQ(::testing::internal::GetCapturedStderr(), "");
 }
 
 TEST(TripClass, DrawsATourOfUnknownLengthShortWhateverCameBefore) {
-    EXPECT_EQ(TripClass(Tour(" 3-25 августа 2012")), TTripClass::GreatVoyage);
-    EXPECT_EQ(TripClass(Tour(" летом 2012")), TTripClass::ShortVoyage);
-    EXPECT_EQ(TripClass(Tour(" 1-10 мая 2011")), TTripClass::LongVoyage);
-    EXPECT_EQ(TripClass(Tour("")), TTripClass::ShortVoyage);
+    EXPECT_EQ(ClassifyTrip(Tour(" 3-25 августа 2012")), TripClass::GreatVoyage);
+    EXPECT_EQ(ClassifyTrip(Tour(" летом 2012")), TripClass::ShortVoyage);
+    EXPECT_EQ(ClassifyTrip(Tour(" 1-10 мая 2011")), TripClass::LongVoyage);
+    EXPECT_EQ(ClassifyTrip(Tour("")), TripClass::ShortVoyage);
 }
 
 TEST(DateText, HasTwoDigitDayAndMonthAndFourDigitYear) {

@@ -11,8 +11,8 @@ namespace {
 
 using omvo::testing::Cp1251;
 
-TTripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
-    TTripRecord trip;
+TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
+    TripRecord trip;
     trip.line[0] = Cp1251(heading);
     trip.line[1] = Cp1251(idLine);
     trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
@@ -48,7 +48,7 @@ TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
 }
 
 TEST(TripDescription, LinksTheTitleAndListsTheRecordInUtf8) {
-    TTripRecord trip;
+    TripRecord trip;
     trip.line[0] = Cp1251("Велопоход: По озёрам «Мещёры»");
     trip.line[1] = Cp1251("Код: AB123 (120 км), №7");
     trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
@@ -81,7 +81,7 @@ TEST(TripDescription, SplitsTheHeadingAtItsFirstBlank) {
 }
 
 TEST(TripDescription, EndsTheLinkInABareHashWithoutATripId) {
-    TTripRecord trip = Trip("Велопробег: x", "Код: ab123", "Кратко");
+    TripRecord trip = Trip("Велопробег: x", "Код: ab123", "Кратко");
     trip.line[1] = "Code";
     EXPECT_NE(TripDescription(trip).find("/ru/vplist.php#\">x</a><br>Code<br>"), std::string::npos);
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/console.hpp"
+#include "base/encoding.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
@@ -42,7 +43,7 @@ Console Capture(F&& action) {
 struct ReadCase {
     std::string what;
     std::string content;
-    TOverlayDefinition expected;
+    OverlayDefinition expected;
     bool complete;
 };
 
@@ -73,7 +74,7 @@ TEST(ReadOverlayFile, TakesTheLastValueOfEachKeyAtTheStartOfALine) {
         SCOPED_TRACE(c.what);
         TempDir dir;
         const std::string path = dir.Write("overlay.txt", c.content);
-        TOverlayDefinition got{"old", "old", "old", "old"};
+        OverlayDefinition got{"old", "old", "old", "old"};
         EXPECT_EQ(ReadOverlayFile(path, got), c.complete);
         EXPECT_EQ(got.name, c.expected.name);
         EXPECT_EQ(got.descr, c.expected.descr);
@@ -87,7 +88,7 @@ TEST(ReadOverlayFile, FindsNothingWhereNoFileIs) {
     std::filesystem::create_directory(dir.File("folder"));
     for (const std::string& path : {dir.File("missing.txt"), dir.File("folder")}) {
         SCOPED_TRACE(path);
-        TOverlayDefinition got{"old", "old", "old", "old"};
+        OverlayDefinition got{"old", "old", "old", "old"};
         EXPECT_FALSE(ReadOverlayFile(path, got));
         EXPECT_EQ(got.name + got.descr + got.style + got.file, "");
     }

@@ -24,7 +24,7 @@ struct Point {
 tracks::TrackStore MakeStore(const std::vector<Point>& points) {
     tracks::TrackStore store;
     for (const Point& p : points) {
-        tracks::TTrackPoint& stored = store.points.emplace_back();
+        tracks::TrackPoint& stored = store.points.emplace_back();
         stored.lon.assign(p.lon);
         stored.lat.assign(p.lat);
         stored.ele.assign(p.ele);
@@ -35,14 +35,14 @@ tracks::TrackStore MakeStore(const std::vector<Point>& points) {
     return store;
 }
 
-catalogue::TTripRecord MakeTrip(std::string idLine, std::string summary = "Along the lakes") {
+catalogue::TripRecord MakeTrip(std::string idLine, std::string summary = "Along the lakes") {
     return {{"Day-trip: Lakes", std::move(idLine), "01.05.2021", std::move(summary),
              "What to see: GPS track"}};
 }
 
 // The placemark of one segment, with the description and style id the catalogue gives the
 // trip.
-std::string Placemark(const catalogue::TTripRecord& trip, const std::string& name,
+std::string Placemark(const catalogue::TripRecord& trip, const std::string& name,
                       const std::string& tuples) {
     return "<Placemark>\r\n<name>" + name + "</name>\r\n<description><![CDATA[" +
            catalogue::TripDescription(trip) + "]]></description>\r\n<styleUrl>#" +
@@ -56,7 +56,7 @@ struct Written {
 };
 
 // Writes the trip's placemarks under MainAndFar and gives the three documents.
-Written Write(const catalogue::TTripRecord& trip, const tracks::TrackStore& store) {
+Written Write(const catalogue::TripRecord& trip, const tracks::TrackStore& store) {
     TempDir dir;
     {
         Documents documents(dir.path().string() + "/");
@@ -100,7 +100,7 @@ TEST(TripPlacemarks, WriteOnePlacemarkPerSegmentWithEveryPointInExactlyOne) {
           {"20.5", "54.7", "-3.25"}},
          {{"ab123", a + c}}},
     };
-    const catalogue::TTripRecord trip = MakeTrip("No.  AB123, 2 days");
+    const catalogue::TripRecord trip = MakeTrip("No.  AB123, 2 days");
     for (const SegmentCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::string expected;
@@ -113,7 +113,7 @@ TEST(TripPlacemarks, WriteOnePlacemarkPerSegmentWithEveryPointInExactlyOne) {
 }
 
 TEST(TripPlacemarks, KeepATupleOfFortyEightCharactersWhole) {
-    const catalogue::TTripRecord trip = MakeTrip("No.  ab123");
+    const catalogue::TripRecord trip = MakeTrip("No.  ab123");
     const Written got = Write(trip, MakeStore({{"-123.4567890123", "-12.34567890123",
                                                 "12345.678901234", true}}));
     const std::string tuple = "-123.4567890123,-12.34567890123,12345.678901234 ";
@@ -135,7 +135,7 @@ TEST(TripPlacemarks, NumberSegmentsBeyondNineInPlainDecimal) {
 
 TEST(TripPlacemarks, WriteTheTripIdAsEscapedUtf8) {
     // Trip id "a&<" followed by the CP1251 letters А and я.
-    const catalogue::TTripRecord trip = MakeTrip("No.  a&<\xC0\xFFrest");
+    const catalogue::TripRecord trip = MakeTrip("No.  a&<\xC0\xFFrest");
     const Written got =
         Write(trip, MakeStore({{"20", "54", "0", true}, {"21", "55", "0", true}}));
     EXPECT_NE(got.main.find("<name>a&amp;&lt;\xD0\x90\xD1\x8F(1/2)</name>"), std::string::npos);
@@ -143,7 +143,7 @@ TEST(TripPlacemarks, WriteTheTripIdAsEscapedUtf8) {
 }
 
 TEST(TripPlacemarks, KeepTheDescriptionInsideItsCdataSection) {
-    const catalogue::TTripRecord trip = MakeTrip("No.  ab123", "x]]>y");
+    const catalogue::TripRecord trip = MakeTrip("No.  ab123", "x]]>y");
     const Written got = Write(trip, MakeStore({{"20", "54", "0", true}}));
     const std::size_t open = got.main.find("<![CDATA[");
     const std::size_t close = got.main.find("]]></description>");

@@ -15,7 +15,7 @@ constexpr const char* kComplete =
     "minspeed=3\nmincorner=12\nvplistname=list.txt\ngpxpath=gpx/\nkmlpath=out/\n";
 
 struct Outcome {
-    std::optional<TSettings> settings;
+    std::optional<Settings> settings;
     int exitCode = 0;
     std::string out;
 };

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "base/console.hpp"
+#include "base/encoding.hpp"
 #include "base/errors.hpp"
 #include "support/temp_dir.hpp"
 
@@ -22,7 +23,7 @@ void ExpectPoints(const TrackStore& store, const std::vector<StoredPoint>& expec
     ASSERT_EQ(store.pointCount(), static_cast<int>(expected.size()));
     for (int i = 1; i <= store.pointCount(); ++i) {
         SCOPED_TRACE("point " + std::to_string(i));
-        const TTrackPoint& p = store.at(i);
+        const TrackPoint& p = store.at(i);
         const StoredPoint& e = expected[static_cast<std::size_t>(i - 1)];
         EXPECT_EQ(p.lat.view(), e.lat);
         EXPECT_EQ(p.lon.view(), e.lon);
@@ -278,7 +279,7 @@ TEST(GpxReader, LoadsFilesOfRealDevices) {
         ASSERT_EQ(store.pointCount(), c.points);
         EXPECT_EQ(store.segmentCount, c.segments);
         int timed = 0;
-        for (const TTrackPoint& p : store.points) timed += p.time.size() == 20 ? 1 : 0;
+        for (const TrackPoint& p : store.points) timed += p.time.size() == 20 ? 1 : 0;
         EXPECT_EQ(timed, c.timedPoints);
         EXPECT_EQ(store.at(1).lat.view(), c.first.lat);
         EXPECT_EQ(store.at(1).lon.view(), c.first.lon);

@@ -12,7 +12,7 @@ namespace omvo::tracks::testing {
 inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view lon,
                      std::string_view time = "", std::string_view ele = "0",
                      bool segmentStart = false) {
-    TTrackPoint& point = store.points.emplace_back();
+    TrackPoint& point = store.points.emplace_back();
     point.lat.assign(lat);
     point.lon.assign(lon);
     point.ele.assign(ele);

@@ -17,7 +17,7 @@ using testing::AddPointAt;
 // The labels of the points left in the store, in order.
 std::vector<std::string> Labels(const TrackStore& store) {
     std::vector<std::string> labels;
-    for (const TTrackPoint& p : store.points) labels.emplace_back(p.ele.view());
+    for (const TrackPoint& p : store.points) labels.emplace_back(p.ele.view());
     return labels;
 }
 
@@ -74,7 +74,7 @@ TEST(CornerFilter, KeepsCornersAloneOrAccumulated) {
         ThinTrack(store, 0.0, c.mincorner);
         EXPECT_EQ(Labels(store), c.kept);
         EXPECT_EQ(store.segmentCount, segments);
-        for (const TTrackPoint& p : store.points) EXPECT_TRUE(p.kept);
+        for (const TrackPoint& p : store.points) EXPECT_TRUE(p.kept);
     }
 }
 
@@ -172,7 +172,7 @@ TEST(CompactPoints, RemovesUnkeptPointsButNeverASegmentStart) {
     EXPECT_TRUE(store.at(2).segmentStart);
     EXPECT_FALSE(store.at(3).segmentStart);
     EXPECT_DOUBLE_EQ(store.at(2).latValue, store.points[1].latValue);
-    for (const TTrackPoint& p : store.points) EXPECT_TRUE(p.kept);
+    for (const TrackPoint& p : store.points) EXPECT_TRUE(p.kept);
 }
 
 }  // namespace

@@ -1,8 +1,8 @@
-#include "kml/cyrillic.hpp"
+#include "base/encoding.hpp"
 
 #include <array>
 
-namespace omvo::kml {
+namespace omvo::base {
 
 namespace {
 
@@ -51,4 +51,34 @@ std::string Cp1251ToUtf8(std::string_view text) {
     return out;
 }
 
-}  // namespace omvo::kml
+
+std::string Utf8ToCp866(std::string_view utf8Text) {
+    std::string out;
+    out.reserve(utf8Text.size());
+    for (std::size_t i = 0; i < utf8Text.size();) {
+        auto b = static_cast<unsigned char>(utf8Text[i]);
+        if (b < 0x80) {
+            out += static_cast<char>(b);
+            ++i;
+            continue;
+        }
+        if ((b & 0xE0) == 0xC0 && i + 1 < utf8Text.size()) {
+            unsigned cp = ((b & 0x1Fu) << 6) | (static_cast<unsigned char>(utf8Text[i + 1]) & 0x3Fu);
+            i += 2;
+            if (cp >= 0x410 && cp <= 0x42F) out += static_cast<char>(0x80 + (cp - 0x410));       // А..Я
+            else if (cp >= 0x430 && cp <= 0x43F) out += static_cast<char>(0xA0 + (cp - 0x430));  // а..п
+            else if (cp >= 0x440 && cp <= 0x44F) out += static_cast<char>(0xE0 + (cp - 0x440));  // р..я
+            else if (cp == 0x401) out += static_cast<char>(0xF0);                                 // Ё
+            else if (cp == 0x451) out += static_cast<char>(0xF1);                                 // ё
+            else out += '?';
+            continue;
+        }
+        // Longer sequences have no CP866 form in the tool's texts.
+        ++i;
+        while (i < utf8Text.size() && (static_cast<unsigned char>(utf8Text[i]) & 0xC0) == 0x80) ++i;
+        out += '?';
+    }
+    return out;
+}
+
+}  // namespace omvo::base

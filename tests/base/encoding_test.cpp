@@ -1,10 +1,10 @@
-#include "kml/cyrillic.hpp"
+#include "base/encoding.hpp"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace omvo::kml {
+namespace omvo::base {
 namespace {
 
 TEST(Cp1251ToUtf8, KeepsEveryAsciiByte) {
@@ -56,5 +56,12 @@ TEST(Cp1251ToUtf8, GarblesUtf8InputWithoutError) {
     EXPECT_EQ(Cp1251ToUtf8("Ёи"), "РРё");
 }
 
+TEST(Utf8ToCp866, WritesTheToolsTextsInTheDosCodePage) {
+    // "Загрузка " and "ё", "Ё" in the DOS Cyrillic code page.
+    EXPECT_EQ(Utf8ToCp866("Загрузка ok"), "\x87\xA0\xA3\xE0\xE3\xA7\xAA\xA0 ok");
+    EXPECT_EQ(Utf8ToCp866("ёЁ"), "\xF1\xF0");
+    EXPECT_EQ(Utf8ToCp866("Фильтрация"), "\x94\xA8\xAB\xEC\xE2\xE0\xA0\xE6\xA8\xEF");
+}
+
 }  // namespace
-}  // namespace omvo::kml
+}  // namespace omvo::base
