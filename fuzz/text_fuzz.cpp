@@ -6,7 +6,8 @@
 #include <cstdio>
 
 #include "catalogue/trip_class.hpp"
-#include "catalogue/trip_description.hpp"
+#include "catalogue/trip_id.hpp"
+#include "kml/trip_description.hpp"
 #include "kml/xml_text.hpp"
 
 namespace {
@@ -28,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         from = end == std::string_view::npos ? input.size() : end + 1;
     }
     omvo::catalogue::TripStyleId(trip);
-    const std::string description = omvo::kml::CdataText(omvo::catalogue::TripDescription(trip));
+    const std::string description = omvo::kml::CdataText(omvo::kml::TripDescription(trip));
     // Inside the section, every "]]>" is followed at once by a new "<![CDATA[".
     for (std::size_t at = description.find("]]>"); at != std::string::npos;
          at = description.find("]]>", at + 12)) {

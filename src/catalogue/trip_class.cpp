@@ -6,7 +6,7 @@
 #include "base/calendar.hpp"
 #include "base/console.hpp"
 #include "base/decimal.hpp"
-#include "catalogue/trip_description.hpp"
+#include "catalogue/trip_id.hpp"
 
 namespace omvo::catalogue {
 

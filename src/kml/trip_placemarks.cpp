@@ -5,7 +5,8 @@
 
 #include "base/decimal.hpp"
 #include "catalogue/trip_class.hpp"
-#include "catalogue/trip_description.hpp"
+#include "catalogue/trip_id.hpp"
+#include "kml/trip_description.hpp"
 #include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
@@ -33,7 +34,7 @@ void WriteTripPlacemarks(Documents& documents, const catalogue::TripRecord& trip
 
     // Asked once per trip: the same for every segment.
     const std::string name = EscapeText(base::Cp1251ToUtf8(catalogue::TripId(trip)));
-    const std::string description = CdataText(catalogue::TripDescription(trip));
+    const std::string description = CdataText(TripDescription(trip));
     const std::string styleId = EscapeText(catalogue::TripStyleId(trip));
 
     // One placemark is built in this text and routed at once; the text keeps its capacity

@@ -1,7 +1,8 @@
 #include "run/run.hpp"
 
 #include "base/console.hpp"
-#include "catalogue/trip_description.hpp"
+#include "catalogue/trip_id.hpp"
+#include "kml/trip_description.hpp"
 #include "catalogue/trip_list.hpp"
 #include "kml/documents.hpp"
 #include "kml/overlay_placemarks.hpp"

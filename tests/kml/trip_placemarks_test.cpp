@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "catalogue/trip_class.hpp"
-#include "catalogue/trip_description.hpp"
+#include "catalogue/trip_id.hpp"
+#include "kml/trip_description.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
@@ -45,7 +46,7 @@ catalogue::TripRecord MakeTrip(std::string idLine, std::string summary = "Along 
 std::string Placemark(const catalogue::TripRecord& trip, const std::string& name,
                       const std::string& tuples) {
     return "<Placemark>\r\n<name>" + name + "</name>\r\n<description><![CDATA[" +
-           catalogue::TripDescription(trip) + "]]></description>\r\n<styleUrl>#" +
+           kml::TripDescription(trip) + "]]></description>\r\n<styleUrl>#" +
            std::string(catalogue::TripStyleId(trip)) +
            "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n<coordinates>\r\n" +
            tuples + "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";

@@ -1,8 +1,9 @@
-#include "catalogue/trip_description.hpp"
+#include "kml/trip_description.hpp"
 
 #include "base/encoding.hpp"
+#include "catalogue/trip_id.hpp"
 
-namespace omvo::catalogue {
+namespace omvo::kml {
 
 namespace {
 
@@ -14,16 +15,7 @@ constexpr std::string_view kEllipsis = "...";
 
 std::string_view ClubHost() { return OMVO_CLUB_HOST; }
 
-std::string TripId(const TripRecord& trip) {
-    const std::string_view idLine = trip.line[1];
-    std::string id(idLine.size() > 5 ? idLine.substr(5, 5) : std::string_view{});
-    for (char& c : id) {
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-    }
-    return id;
-}
-
-std::string TripDescription(const TripRecord& trip) {
+std::string TripDescription(const catalogue::TripRecord& trip) {
     const std::string_view heading = trip.line[0];
     // The head is the first word with the blank after it; the rest is the link text.
     const std::size_t blank = heading.find(' ');
@@ -35,7 +27,7 @@ std::string TripDescription(const TripRecord& trip) {
     const bool cut = summary.size() > kSummaryLength;
     if (cut) summary = summary.substr(0, kSummaryLength - kEllipsis.size());
 
-    const std::string id = TripId(trip);
+    const std::string id = catalogue::TripId(trip);
     const std::string_view host = ClubHost();
     std::string fragment;
     fragment.reserve(heading.size() + host.size() + id.size() + trip.line[1].size() +
@@ -57,4 +49,4 @@ std::string TripDescription(const TripRecord& trip) {
     return base::Cp1251ToUtf8(fragment);
 }
 
-}  // namespace omvo::catalogue
+}  // namespace omvo::kml

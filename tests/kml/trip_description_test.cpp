@@ -1,4 +1,4 @@
-#include "catalogue/trip_description.hpp"
+#include "kml/trip_description.hpp"
 
 #include <gtest/gtest.h>
 
@@ -6,9 +6,10 @@
 
 #include "catalogue/cp1251_text.hpp"
 
-namespace omvo::catalogue {
+namespace omvo::kml {
 namespace {
 
+using catalogue::TripRecord;
 using omvo::testing::Cp1251;
 
 TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
@@ -26,25 +27,6 @@ TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_v
 std::string Described(const std::string& head, const std::string& id, const std::string& title) {
     return head + "<a href=\"http://" OMVO_CLUB_HOST "/ru/vplist.php#" + id + "\">" + title +
            "</a><br>Код: ab123<br>Даты похода 12-15 июля 2010<br>Кратко";
-}
-
-TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
-    const struct { const char* idLine; const char* id; } cases[] = {
-        {"Код: ab123 (120 км)", "ab123"},
-        {"Код: AB123 (120 км)", "ab123"},
-        {"Код: Zz9Q0", "zz9q0"},
-        {"Код: АБ1Яя", "АБ1Яя"},  // Cyrillic letters stay as they are
-        {"Код: ab1", "ab1"},
-        {"Код: a", "a"},
-        {"Код: ", ""},
-        {"Код", ""},
-        {"", ""},
-        {"12345@[`{", "@[`{"},  // only A to Z are lowered
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.idLine);
-        EXPECT_EQ(TripId(Trip("Велопробег: x", c.idLine, "")), Cp1251(c.id));
-    }
 }
 
 TEST(TripDescription, LinksTheTitleAndListsTheRecordInUtf8) {
@@ -115,4 +97,4 @@ TEST(TripDescription, CutsTheSummaryToOneHundredEightyCharactersBeforeConverting
 }
 
 }  // namespace
-}  // namespace omvo::catalogue
+}  // namespace omvo::kml
