@@ -1,109 +1,16 @@
 #include "kml/overlay_placemarks.hpp"
 
-#include <string_view>
-#include <utility>
-
-#include "base/console.hpp"
-#include "base/platform.hpp"
-#include "base/text_file.hpp"
 #include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::kml {
 
-namespace {
-
-constexpr std::string_view kOpenTag = "<coordinates>";
-constexpr std::string_view kCloseTag = "</coordinates>";
-
-// A key counts only at the start of the line and only with a value after it; the value is
-// the rest of the line, blanks included.
-bool TakeValue(std::string_view line, std::string_view key, std::string& value) {
-    if (line.size() <= key.size() || !line.starts_with(key)) return false;
-    value.assign(line.substr(key.size()));
-    return true;
-}
-
-}  // namespace
-
-bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
-    definition = OverlayDefinition{};
-    if (!base::FileExists(path)) return false;
-    base::TextFile file(path);
-    std::string_view line;
-    while (file.NextLine(line)) {
-        if (TakeValue(line, "name=", definition.name)) continue;
-        if (TakeValue(line, "descr=", definition.descr)) continue;
-        if (TakeValue(line, "style=", definition.style)) continue;
-        TakeValue(line, "file=", definition.file);
-    }
-    file.Close();
-    return !definition.name.empty() && !definition.descr.empty() && !definition.style.empty() &&
-           !definition.file.empty();
-}
-
-std::string LoadOverlayCoordinates(const std::string& path) {
-    std::string coordinates;
-    if (!base::FileExists(path)) return coordinates;
-    base::ConsoleText("Загрузка ");
-    base::ConsoleBytes(path);
-    base::TextFile file(path);
-    bool inside = false;
-    std::string_view line;
-    while (file.NextLine(line)) {
-        const std::size_t open = line.find(kOpenTag);
-        if (open != std::string_view::npos) {
-            inside = true;
-            base::ConsoleText(".");
-        }
-        if (!inside) continue;
-        // Everything after the opening tag (or the whole line inside an element) up to the
-        // closing tag, then a blank unless the text taken ends in one. A closing tag that
-        // stands before the opening tag ends the element at once.
-        const std::size_t from = open != std::string_view::npos ? open + kOpenTag.size() : 0;
-        const std::size_t close = line.find(kCloseTag);
-        const std::size_t end = close != std::string_view::npos ? close : line.size();
-        if (from < end) coordinates.append(line.substr(from, end - from));
-        if (end == 0 || line[end - 1] != ' ') coordinates += ' ';
-        if (close != std::string_view::npos) inside = false;
-    }
-    file.Close();
-    base::ConsoleText("ok\r\n");
-    return coordinates;
-}
-
-std::string MakeOverlayPlacemark(const std::string& path) {
-    OverlayDefinition definition;
-    if (!ReadOverlayFile(path, definition)) {
-        if (!base::FileExists(path)) {
-            base::Warning("overlay file " + path + " does not exist; it adds no placemark");
-            return {};
-        }
-        std::string missing;
-        const std::pair<std::string_view, const std::string*> keys[] = {
-            {"name=", &definition.name},
-            {"descr=", &definition.descr},
-            {"style=", &definition.style},
-            {"file=", &definition.file}};
-        for (const auto& [key, value] : keys) {
-            if (!value->empty()) continue;
-            if (!missing.empty()) missing += ", ";
-            missing += key;
-        }
-        base::Warning("overlay file " + path + " has no value for " + missing +
-                      "; it adds no placemark");
-        return {};
-    }
-
+std::string MakeOverlayPlacemark(const overlays::Overlay& overlay) {
+    const overlays::OverlayDefinition& definition = overlay.definition;
     const std::string name = EscapeText(base::Cp1251ToUtf8(definition.name));
     const std::string descr = CdataText(base::Cp1251ToUtf8(definition.descr));
     const std::string style = EscapeText(DropInvalidUtf8(definition.style));
-    if (!base::FileExists(definition.file)) {
-        base::Warning("coordinates source file " + definition.file + " of overlay file " + path +
-                      " does not exist; its placemark has no coordinates");
-    }
-    const std::string coordinates =
-        EscapeText(DropInvalidUtf8(LoadOverlayCoordinates(definition.file)));
+    const std::string coordinates = EscapeText(DropInvalidUtf8(overlay.coordinates));
 
     std::string text;
     text.reserve(160 + name.size() + descr.size() + style.size() + coordinates.size());

@@ -1,5 +1,7 @@
 #include "run/run.hpp"
 
+#include <optional>
+
 #include "base/console.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
@@ -7,6 +9,7 @@
 #include "kml/documents.hpp"
 #include "kml/overlay_placemarks.hpp"
 #include "kml/trip_placemarks.hpp"
+#include "overlays/overlay_file.hpp"
 #include "run/settings.hpp"
 #include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
@@ -28,7 +31,9 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
 
     documents.outputMode = kml::TOutputMode::MainAndFar;
     for (const std::string& overlayPath : overlayPaths) {
-        documents.WriteRouted(kml::MakeOverlayPlacemark(overlayPath));
+        if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(overlayPath)) {
+            documents.WriteRouted(kml::MakeOverlayPlacemark(*overlay));
+        }
     }
 
     tracks::TrackStore store;

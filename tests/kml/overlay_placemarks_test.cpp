@@ -2,152 +2,22 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "base/console.hpp"
-#include "base/encoding.hpp"
+#include "overlays/overlay_test_support.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
 namespace {
 
-using omvo::testing::TempDir;
+using namespace omvo::testing;
 
-const std::string kRoute = OMVO_TEST_DATA "/kml/route.kml";
-// What the two coordinates elements of route.kml give: the first spreads over four lines.
-const std::string kRouteCoordinates = " \t20.5,54.7,0 20.6,54.8,0 \t20.7,54.9,0  21.0,55.0,0 ";
-
-// The console line of loading a coordinates source file with `dots` coordinates lines.
-std::string LoadingLine(const std::string& path, int dots) {
-    return base::Utf8ToCp866("Загрузка ") + path + std::string(static_cast<std::size_t>(dots), '.') +
-           "ok\r\n";
-}
-
-struct Console {
-    std::string out, err;
-};
-
-template <typename F>
-Console Capture(F&& action) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
-    action();
-    Console console;
-    console.err = ::testing::internal::GetCapturedStderr();
-    console.out = ::testing::internal::GetCapturedStdout();
-    return console;
-}
-
-struct ReadCase {
-    std::string what;
-    std::string content;
-    OverlayDefinition expected;
-    bool complete;
-};
-
-TEST(ReadOverlayFile, TakesTheLastValueOfEachKeyAtTheStartOfALine) {
-    const ReadCase cases[] = {
-        {"keys in any order", "file=route.kml\r\nstyle=sn_brevet\r\ndescr=D\r\nname=N\r\n",
-         {"N", "D", "sn_brevet", "route.kml"}, true},
-        {"no line end after the last line", "name=N\ndescr=D\nstyle=s\nfile=f",
-         {"N", "D", "s", "f"}, true},
-        {"free text and blank lines between", "Overlay\n\nname=N\n\n# note\ndescr=D\nstyle=s\nfile=f\n",
-         {"N", "D", "s", "f"}, true},
-        {"a key without value", "name=\ndescr=D\nstyle=s\nfile=f\n", {"", "D", "s", "f"}, false},
-        {"an empty value keeps the earlier one", "name=N\nname=\ndescr=D\nstyle=s\nfile=f\n",
-         {"N", "D", "s", "f"}, true},
-        {"the last value wins", "name=First\nname=Second\ndescr=D\nstyle=s\nfile=f\n",
-         {"Second", "D", "s", "f"}, true},
-        {"a capital key counts for nothing", "Name=N\ndescr=D\nstyle=s\nfile=f\n",
-         {"", "D", "s", "f"}, false},
-        {"a key after a blank counts for nothing", " name=N\ndescr=D\nstyle=s\nfile=f\n",
-         {"", "D", "s", "f"}, false},
-        {"values keep their blanks", "name= N \ndescr=D\nstyle=sn_day_trip \nfile=f\n",
-         {" N ", "D", "sn_day_trip ", "f"}, true},
-        {"a value holding another key", "name=descr=x\nstyle=s\nfile=f\n",
-         {"descr=x", "", "s", "f"}, false},
-        {"an empty file", "", {}, false},
-    };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        const std::string path = dir.Write("overlay.txt", c.content);
-        OverlayDefinition got{"old", "old", "old", "old"};
-        EXPECT_EQ(ReadOverlayFile(path, got), c.complete);
-        EXPECT_EQ(got.name, c.expected.name);
-        EXPECT_EQ(got.descr, c.expected.descr);
-        EXPECT_EQ(got.style, c.expected.style);
-        EXPECT_EQ(got.file, c.expected.file);
-    }
-}
-
-TEST(ReadOverlayFile, FindsNothingWhereNoFileIs) {
-    TempDir dir;
-    std::filesystem::create_directory(dir.File("folder"));
-    for (const std::string& path : {dir.File("missing.txt"), dir.File("folder")}) {
-        SCOPED_TRACE(path);
-        OverlayDefinition got{"old", "old", "old", "old"};
-        EXPECT_FALSE(ReadOverlayFile(path, got));
-        EXPECT_EQ(got.name + got.descr + got.style + got.file, "");
-    }
-}
-
-struct CoordinatesCase {
-    std::string what;
-    std::string source;
-    std::string expected;
-    int dots;
-};
-
-TEST(LoadOverlayCoordinates, CollectsTheTextOfEveryCoordinatesElement) {
-    const CoordinatesCase cases[] = {
-        {"one line", "<coordinates>1,2,0 3,4,0</coordinates>\n", "1,2,0 3,4,0 ", 1},
-        {"one line ending in a blank", "<coordinates>1,2,0 </coordinates>", "1,2,0 ", 1},
-        {"one line ending in a tab", "<coordinates>1,2,0\t</coordinates>", "1,2,0\t ", 1},
-        {"text around the tags", "<a><coordinates>1,2</coordinates></a>\n", "1,2 ", 1},
-        {"three lines", "<coordinates>\n1,2\n</coordinates>\n", " 1,2  ", 1},
-        {"an empty line inside", "<coordinates>1,2\n\n3,4</coordinates>\n", "1,2  3,4 ", 1},
-        {"indented lines inside", "<coordinates>\n  1,2 \n\t3,4\n  </coordinates>\n",
-         "   1,2 \t3,4   ", 1},
-        {"closing tag before the opening tag",
-         "</coordinates>x<coordinates>1,2\n3,4\n</coordinates>\n", " ", 1},
-        {"closing tag before the opening tag, after text",
-         "a</coordinates>x<coordinates>1,2\n3,4\n", " ", 1},
-        {"two elements joined", "<coordinates>1,2</coordinates>\n<b/>\n<coordinates>3,4</coordinates>",
-         "1,2 3,4 ", 2},
-        {"an element left open", "<coordinates>1,2\n3,4 \n5,6", "1,2 3,4 5,6 ", 1},
-        {"lines outside an element", "1,2\n</coordinates>\n<coordinates>3,4</coordinates>\n9,9\n",
-         "3,4 ", 1},
-        {"no element", "<kml>\n</kml>\n", "", 0},
-        {"an empty file", "", "", 0},
-        {"CR LF line ends", "<coordinates>\r\n1,2\r\n</coordinates>\r\n", " 1,2  ", 1},
-    };
-    for (const CoordinatesCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        const std::string path = dir.Write("source.kml", c.source);
-        std::string got;
-        const Console console = Capture([&] { got = LoadOverlayCoordinates(path); });
-        EXPECT_EQ(got, c.expected);
-        EXPECT_EQ(console.out, LoadingLine(path, c.dots));
-    }
-}
-
-TEST(LoadOverlayCoordinates, ReadsAKmlDocumentWithElementsOverSeveralLines) {
-    std::string got;
-    const Console console = Capture([&] { got = LoadOverlayCoordinates(kRoute); });
-    EXPECT_EQ(got, kRouteCoordinates);
-    EXPECT_EQ(console.out, LoadingLine(kRoute, 2));
-}
-
-TEST(LoadOverlayCoordinates, GivesNothingAndSaysNothingForAMissingSource) {
-    TempDir dir;
-    std::string got = "old";
-    const Console console = Capture([&] { got = LoadOverlayCoordinates(dir.File("none.kml")); });
-    EXPECT_EQ(got, "");
-    EXPECT_EQ(console.out, "");
+// The placemark of an overlay file, as the run makes it; empty when the file adds none.
+std::string MakeOverlayPlacemark(const std::string& path) {
+    const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(path);
+    return overlay ? kml::MakeOverlayPlacemark(*overlay) : std::string();
 }
 
 // The nine lines of an overlay placemark.

@@ -1,0 +1,34 @@
+#pragma once
+// Overlay files: each describes one extra line placemark (name, description, style) whose
+// coordinates are copied from the coordinates elements of another file, usually KML.
+
+#include <optional>
+#include <string>
+
+namespace omvo::overlays {
+
+struct OverlayDefinition {
+    std::string name;   // CP1251
+    std::string descr;  // CP1251
+    std::string style;
+    std::string file;   // the coordinates source file
+};
+
+struct Overlay {
+    OverlayDefinition definition;
+    std::string coordinates;  // the source's coordinates texts, joined; empty without source
+};
+
+// Reads the keys of an overlay file; true when it is complete (all four values non-empty).
+// A missing file is not complete.
+bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition);
+
+// The text of every coordinates element of the source file, joined; shows
+// "Загрузка <path>", one "." per "<coordinates>" line and "ok" on the console.
+std::string LoadOverlayCoordinates(const std::string& path);
+
+// An overlay file with the coordinates of its source; nothing, with a warning, when the file
+// is missing or incomplete. A missing source is named in a warning and gives no coordinates.
+std::optional<Overlay> ReadOverlay(const std::string& path);
+
+}  // namespace omvo::overlays
