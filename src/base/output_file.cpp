@@ -15,8 +15,13 @@ OutputFile::OutputFile(std::string path)
     std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
 }
 
-OutputFile::~OutputFile() {
-    if (file_ != nullptr) std::fclose(file_);
+OutputFile::~OutputFile() { Discard(); }
+
+void OutputFile::Discard() {
+    used_ = 0;
+    if (file_ == nullptr) return;
+    std::fclose(file_);
+    file_ = nullptr;
 }
 
 void OutputFile::Write(std::string_view text) {

@@ -13,13 +13,16 @@ class OutputFile {
 public:
     // Creates the file, truncating an existing one.
     explicit OutputFile(std::string path);
-    ~OutputFile();  // closes silently when Close was not called
+    ~OutputFile();  // discards when Close was not called
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
 
     void Write(std::string_view text);
     // Flushes the buffer and closes the file.
     void Close();
+    // Closes the file without writing what is still buffered, silently: for a file that is
+    // about to be removed.
+    void Discard();
 
 private:
     void Flush();

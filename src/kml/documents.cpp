@@ -47,81 +47,60 @@ constexpr std::string_view kFooter =
 
 }  // namespace
 
+TemporaryDocument::TemporaryDocument(std::string finalPath)
+    : finalPath_(std::move(finalPath)),
+      tempPath_(finalPath_ + ".tmp"),
+      // Registered before it exists, so no moment is left in which a stop signal leaves it.
+      file_((base::RegisterTemporaryFile(tempPath_), tempPath_)) {}
+
+TemporaryDocument::~TemporaryDocument() {
+    if (!committed_) {
+        // The run stopped: the temporary file goes, the document of the last good run stays.
+        file_.Discard();
+        std::remove(tempPath_.c_str());
+    }
+    base::ForgetTemporaryFile(tempPath_);
+}
+
+void TemporaryDocument::Commit() {
+    errno = 0;
+    if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+        base::ThrowIoError(errno != 0 ? errno : EIO, finalPath_);
+    }
+    committed_ = true;
+}
+
 Documents::Documents(const std::string& kmlpath) {
-    const std::pair<Document*, std::string_view> documents[] = {
-        {&main_, kMainDocumentName}, {&home_, kHomeDocumentName}, {&far_, kFarDocumentName}};
-    for (const auto& [document, name] : documents) {
-        document->finalPath = kmlpath + std::string(name);
-        document->tempPath = document->finalPath + ".tmp";
-    }
-    try {
-        // A run whose documents could never replace their final names stops before it
-        // begins.
-        RequireReplaceable();
-        for (const auto& [document, name] : documents) {
-            base::RegisterTemporaryFile(document->tempPath);
-            document->file = std::make_unique<base::OutputFile>(document->tempPath);
-        }
-    } catch (...) {
-        // The destructor does not run for a half-made object: clean up here.
-        Discard();
-        throw;
+    const std::string finalPaths[3] = {kmlpath + std::string(kMainDocumentName),
+                                       kmlpath + std::string(kHomeDocumentName),
+                                       kmlpath + std::string(kFarDocumentName)};
+    RequireReplaceable(finalPaths);
+    // Should one fail, the ones made before it remove themselves.
+    main_.emplace(finalPaths[0]);
+    home_.emplace(finalPaths[1]);
+    far_.emplace(finalPaths[2]);
+}
+
+void Documents::RequireReplaceable(const std::string (&finalPaths)[3]) {
+    for (const std::string& path : finalPaths) {
+        if (base::IsDirectory(path)) base::ThrowIoError(EISDIR, path);
     }
 }
 
-Documents::~Documents() {
-    // The run stopped: the temporary files go, the documents of the last good run stay.
-    if (!done_) Discard();
-}
-
-void Documents::Discard() {
-    for (Document* document : {&far_, &home_, &main_}) {
-        if (document->file != nullptr) {
-            document->file.reset();  // closes silently
-            std::remove(document->tempPath.c_str());
-        }
-        base::ForgetTemporaryFile(document->tempPath);
-    }
-}
-
-void Documents::RequireReplaceable() const {
-    // Renaming a file over a directory fails; finding that out after one document was
-    // replaced would leave documents of two different runs.
-    for (const Document* document : {&far_, &home_, &main_}) {
-        if (base::IsDirectory(document->finalPath)) {
-            base::ThrowIoError(EISDIR, document->finalPath);
-        }
-    }
-}
-
-void Documents::WriteRouted(std::string_view text) {
+void Documents::Write(Route route, std::string_view text) {
     if (text.empty()) return;
-    main_.file->Write(text);
-    if (outputMode != TOutputMode::MainAndFar) home_.file->Write(text);
-    if (outputMode != TOutputMode::MainAndHome) far_.file->Write(text);
-}
-
-void Documents::WriteRoutedLine(std::string_view text) {
-    WriteRouted(text);
-    WriteRouted("\r\n");
+    main_->Write(text);
+    if (route != Route::MainAndFar) home_->Write(text);
+    if (route != Route::MainAndHome) far_->Write(text);
 }
 
 void Documents::Close() {
-    if (done_) return;
-    for (Document* document : {&far_, &home_, &main_}) document->file->Close();
-    RequireReplaceable();
+    for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Close();
+    RequireReplaceable({far_->finalPath(), home_->finalPath(), main_->finalPath()});
     // A stop signal waits until all three are renamed: the documents always come from one
     // run.
     base::StopSignalsHeld held;
-    for (Document* document : {&far_, &home_, &main_}) {
-        errno = 0;
-        if (std::rename(document->tempPath.c_str(), document->finalPath.c_str()) != 0) {
-            base::ThrowIoError(errno != 0 ? errno : EIO, document->finalPath);
-        }
-        document->file.reset();
-        base::ForgetTemporaryFile(document->tempPath);
-    }
-    done_ = true;
+    for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Commit();
 }
 
 std::string_view DocumentHeader() { return kHeader; }

@@ -4,8 +4,7 @@
 // the run completes; a run that stops, by an error or by a stop signal, leaves the documents
 // of the last good run untouched.
 
-#include <cstdint>
-#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,52 +12,59 @@
 
 namespace omvo::kml {
 
-enum class TOutputMode : std::uint8_t {
-    AllDocuments = 0,  // main, home, far
-    MainAndHome = 1,
-    MainAndFar = 2,
-};
+// Where a text goes: every text goes to the main document, and to the home and/or the far
+// document as the route says.
+enum class Route { AllDocuments, MainAndHome, MainAndFar };
 
 inline constexpr std::string_view kMainDocumentName = "omvo-covering.kml";
 inline constexpr std::string_view kHomeDocumentName = "omvo-covering_klg.kml";
 inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
 
+// One document written under its temporary name (final name + ".tmp"), which a stop signal
+// removes too. Unless committed, it removes itself when it goes.
+class TemporaryDocument {
+public:
+    // Creates the temporary file. Throws InOutError.
+    explicit TemporaryDocument(std::string finalPath);
+    ~TemporaryDocument();
+    TemporaryDocument(const TemporaryDocument&) = delete;
+    TemporaryDocument& operator=(const TemporaryDocument&) = delete;
+
+    void Write(std::string_view text) { file_.Write(text); }
+    // Flushes and closes the file. Throws InOutError.
+    void Close() { file_.Close(); }
+    // Renames the closed file over its final name. Throws InOutError.
+    void Commit();
+
+    const std::string& finalPath() const { return finalPath_; }
+
+private:
+    std::string finalPath_;
+    std::string tempPath_;
+    base::OutputFile file_;
+    bool committed_ = false;
+};
+
 class Documents {
 public:
-    // Creates the main, home and far document (as temporary files) at kmlpath + name, each
-    // registered for removal by a stop signal. Throws InOutError, also when a final name is
-    // a directory; the documents created before a failure are removed.
+    // Creates the main, home and far document at kmlpath + name. Throws InOutError, also when
+    // a final name is a directory; the documents created before a failure are removed.
     explicit Documents(const std::string& kmlpath);
-    // Removes the temporary files when Close was not reached.
-    ~Documents();
-    Documents(const Documents&) = delete;
-    Documents& operator=(const Documents&) = delete;
 
-    TOutputMode outputMode = TOutputMode::AllDocuments;
-
-    // Writes the text to the main document, and to home and/or far by outputMode.
-    void WriteRouted(std::string_view text);
-    // WriteRouted of the text followed by CR LF.
-    void WriteRoutedLine(std::string_view text);
+    // Writes the text to the main document and to the documents of the route.
+    void Write(Route route, std::string_view text);
 
     // Closes far, home and main, then renames them over their final names (far, home,
     // main). Throws InOutError; a final name that became a directory is found before the
-    // first rename.
+    // first rename. Documents not closed by then remove themselves.
     void Close();
 
 private:
-    // Closes and removes the temporary files created so far.
-    void Discard();
-    // Throws InOutError when a final name is a directory.
-    void RequireReplaceable() const;
+    // Throws InOutError when a final name is a directory: renaming over it would fail after
+    // the documents before it were replaced, leaving documents of two different runs.
+    static void RequireReplaceable(const std::string (&finalPaths)[3]);
 
-    struct Document {
-        std::string finalPath;
-        std::string tempPath;
-        std::unique_ptr<base::OutputFile> file;
-    };
-    Document main_, home_, far_;
-    bool done_ = false;
+    std::optional<TemporaryDocument> main_, home_, far_;
 };
 
 // The 43-line header with the six line styles, and the 3-line footer, each line CR LF.

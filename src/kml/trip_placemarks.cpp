@@ -26,7 +26,7 @@ void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
 
 }  // namespace
 
-void WriteTripPlacemarks(Documents& documents, const catalogue::TripRecord& trip,
+void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
                          const tracks::TrackStore& store) {
     const int segmentCount = store.segmentCount;
     const int pointCount = store.pointCount();
@@ -70,7 +70,7 @@ void WriteTripPlacemarks(Documents& documents, const catalogue::TripRecord& trip
         }
 
         text += "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";
-        documents.WriteRouted(text);
+        documents.Write(route, text);
     }
 }
 

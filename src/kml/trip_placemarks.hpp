@@ -7,9 +7,9 @@
 
 namespace omvo::kml {
 
-// Writes one placemark per segment to the documents of the current output mode. Named
-// after the trip id, with "(j/n)" appended when there are two or more segments.
-void WriteTripPlacemarks(Documents& documents, const catalogue::TripRecord& trip,
+// Writes one placemark per segment to the documents of the route. Named after the trip id,
+// with "(j/n)" appended when there are two or more segments.
+void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
                          const tracks::TrackStore& store);
 
 }  // namespace omvo::kml

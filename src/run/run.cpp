@@ -26,13 +26,12 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     kml::Documents documents(settings.kmlpath);
-    documents.outputMode = kml::TOutputMode::AllDocuments;
-    documents.WriteRouted(kml::DocumentHeader());
+    documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
 
-    documents.outputMode = kml::TOutputMode::MainAndFar;
+    // Overlay placemarks stand in the main and the far document, before every trip.
     for (const std::string& overlayPath : overlayPaths) {
         if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(overlayPath)) {
-            documents.WriteRouted(kml::MakeOverlayPlacemark(*overlay));
+            documents.Write(kml::Route::MainAndFar, kml::MakeOverlayPlacemark(*overlay));
         }
     }
 
@@ -43,17 +42,15 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         base::ConsoleBytes(tripId);
         base::ConsoleText("tr.gpx");
         tracks::LoadTrack(settings.gpxpath + tripId + "tr.gpx", store);
-        documents.outputMode =
-            store.far ? kml::TOutputMode::MainAndFar : kml::TOutputMode::MainAndHome;
+        const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
         base::ConsoleText(" ok.  Фильтрация...");
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
-        kml::WriteTripPlacemarks(documents, trip, store);
+        kml::WriteTripPlacemarks(documents, route, trip, store);
         base::ConsoleText(" ok.\r\n");
     }
 
-    documents.outputMode = kml::TOutputMode::AllDocuments;
-    documents.WriteRouted(kml::DocumentFooter());
+    documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
     documents.Close();
     return 0;
 }

@@ -36,58 +36,25 @@ std::vector<std::string> TempFiles(const TempDir& dir) {
     return names;
 }
 
-struct RoutingCase {
-    TOutputMode mode;
-    bool home;
-    bool far;
-};
-
-TEST(Documents, RouteEveryWriteToMainAndToTheDocumentsOfTheMode) {
-    const RoutingCase cases[] = {
-        {TOutputMode::AllDocuments, true, true},
-        {TOutputMode::MainAndHome, true, false},
-        {TOutputMode::MainAndFar, false, true},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(static_cast<int>(c.mode));
-        TempDir dir;
-        Documents documents(Folder(dir));
-        documents.outputMode = c.mode;
-        documents.WriteRouted("<a>");
-        documents.WriteRoutedLine("b");
-        documents.WriteRoutedLine("");
-        documents.Close();
-        const std::string written = "<a>b\r\n\r\n";
-        const Contents got = ReadDocuments(dir);
-        EXPECT_EQ(got.main, written);
-        EXPECT_EQ(got.home, c.home ? written : "");
-        EXPECT_EQ(got.far, c.far ? written : "");
-    }
-}
-
-TEST(Documents, KeepTheOrderOfWritesAcrossModeChanges) {
+TEST(Documents, WriteEveryTextToMainAndToTheDocumentsOfItsRoute) {
     TempDir dir;
     Documents documents(Folder(dir));
-    documents.WriteRouted("H");
-    documents.outputMode = TOutputMode::MainAndFar;
-    documents.WriteRouted("o");
-    documents.outputMode = TOutputMode::MainAndHome;
-    documents.WriteRouted("1");
-    documents.outputMode = TOutputMode::MainAndFar;
-    documents.WriteRouted("2");
-    documents.outputMode = TOutputMode::AllDocuments;
-    documents.WriteRouted("F");
+    documents.Write(Route::AllDocuments, "H");
+    documents.Write(Route::MainAndFar, "o");
+    documents.Write(Route::MainAndHome, "1");
+    documents.Write(Route::MainAndFar, "2");
+    documents.Write(Route::AllDocuments, "F\r\n");
     documents.Close();
     const Contents got = ReadDocuments(dir);
-    EXPECT_EQ(got.main, "Ho12F");
-    EXPECT_EQ(got.home, "H1F");
-    EXPECT_EQ(got.far, "Ho2F");
+    EXPECT_EQ(got.main, "Ho12F\r\n");
+    EXPECT_EQ(got.home, "H1F\r\n");
+    EXPECT_EQ(got.far, "Ho2F\r\n");
 }
 
 TEST(Documents, WriteNothingForAnEmptyText) {
     TempDir dir;
     Documents documents(Folder(dir));
-    documents.WriteRouted("");
+    documents.Write(Route::AllDocuments, "");
     documents.Close();
     const Contents got = ReadDocuments(dir);
     EXPECT_TRUE(fs::exists(dir.File(kMainDocumentName)));
@@ -102,9 +69,9 @@ TEST(Documents, CarryTextsLargerThanTheWriteBufferWhole) {
     for (int i = 0; big.size() < 700 * 1024; ++i) big += std::to_string(i) + ",";
     {
         Documents documents(Folder(dir));
-        documents.WriteRouted("<");
-        documents.WriteRouted(big);
-        documents.WriteRouted(">");
+        documents.Write(Route::AllDocuments, "<");
+        documents.Write(Route::AllDocuments, big);
+        documents.Write(Route::AllDocuments, ">");
         documents.Close();
     }
     EXPECT_EQ(ReadDocuments(dir).far, "<" + big + ">");
@@ -113,7 +80,7 @@ TEST(Documents, CarryTextsLargerThanTheWriteBufferWhole) {
 TEST(Documents, AppearUnderTheirFinalNamesOnlyAtClose) {
     TempDir dir;
     Documents documents(Folder(dir));
-    documents.WriteRouted(DocumentHeader());
+    documents.Write(Route::AllDocuments, DocumentHeader());
     for (std::string_view name : {kMainDocumentName, kHomeDocumentName, kFarDocumentName}) {
         EXPECT_FALSE(fs::exists(dir.File(name))) << name;
         EXPECT_TRUE(fs::exists(dir.File(std::string(name) + ".tmp"))) << name;
@@ -132,7 +99,7 @@ TEST(Documents, ReplaceTheDocumentsOfAnEarlierRunAtClose) {
     dir.Write(kHomeDocumentName, "old home");
     {
         Documents documents(Folder(dir));
-        documents.WriteRouted("new");
+        documents.Write(Route::AllDocuments, "new");
         documents.Close();
     }
     const Contents got = ReadDocuments(dir);
@@ -148,8 +115,8 @@ TEST(Documents, LeaveTheDocumentsOfAnEarlierRunUntouchedWhenNotClosed) {
     dir.Write(kFarDocumentName, "old far");
     {
         Documents documents(Folder(dir));
-        documents.WriteRouted(DocumentHeader());
-        documents.WriteRouted("<Placemark>");
+        documents.Write(Route::AllDocuments, DocumentHeader());
+        documents.Write(Route::AllDocuments, "<Placemark>");
     }
     EXPECT_TRUE(TempFiles(dir).empty());
     const Contents got = ReadDocuments(dir);
@@ -194,7 +161,7 @@ TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
     dir.Write(kFarDocumentName, "old far");
     {
         Documents documents(Folder(dir));
-        documents.WriteRouted("new");
+        documents.Write(Route::AllDocuments, "new");
         fs::create_directory(dir.File(kMainDocumentName));
         try {
             documents.Close();

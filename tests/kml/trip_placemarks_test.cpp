@@ -61,8 +61,7 @@ Written Write(const catalogue::TripRecord& trip, const tracks::TrackStore& store
     TempDir dir;
     {
         Documents documents(dir.path().string() + "/");
-        documents.outputMode = TOutputMode::MainAndFar;
-        WriteTripPlacemarks(documents, trip, store);
+        WriteTripPlacemarks(documents, Route::MainAndFar, trip, store);
         documents.Close();
     }
     return {ReadFile(dir.File(kMainDocumentName)), ReadFile(dir.File(kHomeDocumentName)),
