@@ -27,7 +27,7 @@ void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
 }  // namespace
 
 void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
-                         const tracks::TrackStore& store) {
+                         catalogue::TripClass tripClass, const tracks::TrackStore& store) {
     const int segmentCount = store.segmentCount;
     const int pointCount = store.pointCount();
     if (segmentCount <= 0 || pointCount <= 0) return;
@@ -35,7 +35,7 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
     // Asked once per trip: the same for every segment.
     const std::string name = EscapeText(base::Cp1251ToUtf8(catalogue::TripId(trip)));
     const std::string description = CdataText(TripDescription(trip));
-    const std::string styleId = EscapeText(catalogue::TripStyleId(trip));
+    const std::string styleId = EscapeText(catalogue::StyleIdOf(tripClass));
 
     // One placemark is built in this text and routed at once; the text keeps its capacity
     // from segment to segment.

@@ -1,6 +1,7 @@
 #pragma once
 // Drawing one trip: one line placemark per segment of its thinned track.
 
+#include "catalogue/trip_class.hpp"
 #include "catalogue/trip_list.hpp"
 #include "kml/documents.hpp"
 #include "tracks/track_store.hpp"
@@ -8,8 +9,8 @@
 namespace omvo::kml {
 
 // Writes one placemark per segment to the documents of the route. Named after the trip id,
-// with "(j/n)" appended when there are two or more segments.
+// with "(j/n)" appended when there are two or more segments, and styled by the trip class.
 void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
-                         const tracks::TrackStore& store);
+                         catalogue::TripClass tripClass, const tracks::TrackStore& store);
 
 }  // namespace omvo::kml

@@ -3,6 +3,7 @@
 #include <optional>
 
 #include "base/console.hpp"
+#include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
 #include "catalogue/trip_list.hpp"
@@ -38,6 +39,9 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     tracks::TrackStore store;
     for (const catalogue::TripRecord& trip : trips) {
         const std::string tripId = catalogue::TripId(trip);
+        // Classified before its progress line starts: a warning about its dates then stands
+        // on a line of its own.
+        const catalogue::TripClass tripClass = catalogue::ClassifyTrip(trip);
         base::ConsoleText("Загрузка ");
         base::ConsoleBytes(tripId);
         base::ConsoleText("tr.gpx");
@@ -46,7 +50,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         base::ConsoleText(" ok.  Фильтрация...");
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
-        kml::WriteTripPlacemarks(documents, route, trip, store);
+        kml::WriteTripPlacemarks(documents, route, trip, tripClass, store);
         base::ConsoleText(" ok.\r\n");
     }
 

@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-#include "catalogue/trip_class.hpp"
-#include "catalogue/trip_id.hpp"
-#include "kml/trip_description.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
@@ -41,13 +38,11 @@ catalogue::TripRecord MakeTrip(std::string idLine, std::string summary = "Along 
              "What to see: GPS track"}};
 }
 
-// The placemark of one segment, with the description and style id the catalogue gives the
-// trip.
-std::string Placemark(const catalogue::TripRecord& trip, const std::string& name,
-                      const std::string& tuples) {
-    return "<Placemark>\r\n<name>" + name + "</name>\r\n<description><![CDATA[" +
-           kml::TripDescription(trip) + "]]></description>\r\n<styleUrl>#" +
-           std::string(catalogue::TripStyleId(trip)) +
+// The placemark of one segment of the trip "No.  AB123, 2 days", drawn as a brevet.
+std::string Placemark(const std::string& name, const std::string& tuples) {
+    return "<Placemark>\r\n<name>" + name + "</name>\r\n<description><![CDATA[Day-trip: "
+           "<a href=\"http://" OMVO_CLUB_HOST "/ru/vplist.php#ab123\">Lakes</a><br>No.  AB123, "
+           "2 days<br>01.05.2021<br>Along the lakes]]></description>\r\n<styleUrl>#sn_brevet"
            "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n<coordinates>\r\n" +
            tuples + "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";
 }
@@ -56,12 +51,13 @@ struct Written {
     std::string main, home, far;
 };
 
-// Writes the trip's placemarks under MainAndFar and gives the three documents.
+// Writes the trip's placemarks as a brevet on the MainAndFar route; gives the three documents.
 Written Write(const catalogue::TripRecord& trip, const tracks::TrackStore& store) {
     TempDir dir;
     {
         Documents documents(dir.path().string() + "/");
-        WriteTripPlacemarks(documents, Route::MainAndFar, trip, store);
+        WriteTripPlacemarks(documents, Route::MainAndFar, trip, catalogue::TripClass::Brevet,
+                            store);
         documents.Close();
     }
     return {ReadFile(dir.File(kMainDocumentName)), ReadFile(dir.File(kHomeDocumentName)),
@@ -104,7 +100,7 @@ TEST(TripPlacemarks, WriteOnePlacemarkPerSegmentWithEveryPointInExactlyOne) {
     for (const SegmentCase& c : cases) {
         SCOPED_TRACE(c.what);
         std::string expected;
-        for (const auto& [name, tuples] : c.placemarks) expected += Placemark(trip, name, tuples);
+        for (const auto& [name, tuples] : c.placemarks) expected += Placemark(name, tuples);
         const Written got = Write(trip, MakeStore(c.points));
         EXPECT_EQ(got.main, expected);
         EXPECT_EQ(got.far, expected);
