@@ -47,7 +47,7 @@ void Run(const char* name, int points, bool oneLine, int rounds) {
     }
     omvo::tracks::TrackStore store;
     double loadSeconds = 0.0, thinSeconds = 0.0;
-    int loaded = 0, left = 0;
+    std::size_t loaded = 0, left = 0;
     for (int r = 0; r < rounds; ++r) {
         const auto t0 = Clock::now();
         omvo::tracks::LoadTrack(path, store);
@@ -59,7 +59,7 @@ void Run(const char* name, int points, bool oneLine, int rounds) {
         loadSeconds += std::chrono::duration<double>(t1 - t0).count();
         thinSeconds += std::chrono::duration<double>(t2 - t1).count();
     }
-    std::printf("%-22s %7d points (%d after thinning): load %7.3f ms, %6.1f M points/s; "
+    std::printf("%-22s %7zu points (%zu after thinning): load %7.3f ms, %6.1f M points/s; "
                 "thin %7.3f ms, %6.1f M points/s\n",
                 name, loaded, left, loadSeconds / rounds * 1e3,
                 loaded * rounds / loadSeconds / 1e6, thinSeconds / rounds * 1e3,

@@ -25,12 +25,12 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
     omvo::tracks::LoadTrack(path, store);
     omvo::tracks::ThinTrack(store, 3.0, 12.0);
     int starts = 0;
-    for (int i = 1; i <= store.pointCount(); ++i) {
-        if (!store.at(i).kept) std::abort();
-        starts += store.at(i).segmentStart ? 1 : 0;
+    for (const omvo::tracks::TrackPoint& point : store.points) {
+        if (!point.kept) std::abort();
+        starts += point.segmentStart ? 1 : 0;
     }
     if (starts != store.segmentCount) std::abort();
-    if (store.pointCount() > 0 && !store.at(1).segmentStart) std::abort();
+    if (!store.points.empty() && !store.points[0].segmentStart) std::abort();
 
     omvo::catalogue::TripRecord trip;
     trip.line[1] = "Code: ab123";

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/decimal.hpp"
 #include "catalogue/trip_class.hpp"
@@ -29,8 +30,8 @@ void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
 void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
                          catalogue::TripClass tripClass, const tracks::TrackStore& store) {
     const int segmentCount = store.segmentCount;
-    const int pointCount = store.pointCount();
-    if (segmentCount <= 0 || pointCount <= 0) return;
+    const std::vector<tracks::TrackPoint>& points = store.points;
+    if (segmentCount <= 0 || points.empty()) return;
 
     // Asked once per trip: the same for every segment.
     const std::string name = EscapeText(base::Cp1251ToUtf8(catalogue::TripId(trip)));
@@ -40,9 +41,9 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
     // One placemark is built in this text and routed at once; the text keeps its capacity
     // from segment to segment.
     std::string text;
-    text.reserve(256 + name.size() + description.size() + 48 * static_cast<std::size_t>(pointCount));
+    text.reserve(256 + name.size() + description.size() + 48 * points.size());
 
-    int point = 1;
+    std::size_t next = 0;  // the first point not yet written
     for (int segment = 1; segment <= segmentCount; ++segment) {
         text.clear();
         text += "<Placemark>\r\n<name>";
@@ -62,11 +63,9 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
 
         // The segment runs from its first point up to the point before the next segment
         // start, or to the last point of the track.
-        const int first = point;
-        while (point <= pointCount && (point == first || !store.at(point).segmentStart)) {
-            const tracks::TrackPoint& p = store.at(point);
-            if (p.kept) AppendTuple(text, p);
-            ++point;
+        const std::size_t first = next;
+        for (; next < points.size() && (next == first || !points[next].segmentStart); ++next) {
+            if (points[next].kept) AppendTuple(text, points[next]);
         }
 
         text += "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";

@@ -3,8 +3,11 @@
 #include <charconv>
 #include <cstring>
 #include <system_error>
+#include <cstdint>
 #include <optional>
+#include <vector>
 
+#include "base/calendar.hpp"
 #include "base/console.hpp"
 #include "base/decimal.hpp"
 #include "base/errors.hpp"
@@ -24,6 +27,70 @@ constexpr std::string_view kTagEnd = "/>";
 constexpr std::string_view kEleOpen = "<ele>";
 constexpr std::string_view kTimeOpen = "<time>";
 constexpr double kSegmentGapKm = 5.0;
+constexpr std::size_t kTimeLength = 20;  // YYYY-MM-DDThh:mm:ssZ, the form speeds are measured from
+
+using base::IsDigit;
+
+// Reads a day-month-year date-and-time text ("DD.MM.YYYY hh:mm:ss", blanks allowed around
+// every number and separator, anything after the seconds ignored).
+class DateTimeScanner {
+public:
+    explicit DateTimeScanner(std::string_view text) : text_(text) {}
+
+    // Seconds since 1970-01-01 00:00:00; nothing when the text is no valid date and time.
+    std::optional<std::int64_t> Seconds() {
+        int day = 0, month = 0, year = 0, hour = 0, minute = 0, second = 0;
+        if (!Number(day) || !Separator('.') || !Number(month) || !Separator('.') ||
+            !Number(year) || !Number(hour) || !Separator(':') || !Number(minute) ||
+            !Separator(':') || !Number(second)) {
+            return std::nullopt;
+        }
+        return base::DateTimeSeconds(year, month, day, hour, minute, second);
+    }
+
+private:
+    void SkipBlanks() {
+        while (pos_ < text_.size() && text_[pos_] == ' ') ++pos_;
+    }
+    bool Number(int& value) {
+        SkipBlanks();
+        const std::size_t start = pos_;
+        value = 0;
+        while (pos_ < text_.size() && IsDigit(text_[pos_]) && pos_ - start < 6) {
+            value = value * 10 + (text_[pos_] - '0');
+            ++pos_;
+        }
+        return pos_ > start && (pos_ >= text_.size() || !IsDigit(text_[pos_]));
+    }
+    bool Separator(char c) {
+        SkipBlanks();
+        if (pos_ >= text_.size() || text_[pos_] != c) return false;
+        ++pos_;
+        return true;
+    }
+
+    std::string_view text_;
+    std::size_t pos_ = 0;
+};
+
+// The date-and-time of a 20-character GPX time text, read from fixed positions as day,
+// month, year and time of day; characters 5, 8, 11 and 20 are not looked at.
+std::optional<std::int64_t> TimeSeconds(std::string_view t) {
+    // The common YYYY-MM-DDThh:mm:ss form is read directly; anything else (blanks around
+    // the numbers, say) goes through the general reading of the composed text.
+    static constexpr std::size_t kDigitAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+    bool plain = t[13] == ':' && t[16] == ':';
+    for (std::size_t at : kDigitAt) plain = plain && IsDigit(t[at]);
+    if (plain) {
+        return base::DateTimeSeconds(base::DigitsValue(t, 0, 4), base::DigitsValue(t, 5, 2),
+                                     base::DigitsValue(t, 8, 2), base::DigitsValue(t, 11, 2),
+                                     base::DigitsValue(t, 14, 2), base::DigitsValue(t, 17, 2));
+    }
+    const char composed[] = {t[8],  t[9],  '.',   t[5],  t[6],  '.',   t[0],
+                             t[1],  t[2],  t[3],  ' ',   t[11], t[12], t[13],
+                             t[14], t[15], t[16], t[17], t[18]};
+    return DateTimeScanner({composed, sizeof composed}).Seconds();
+}
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -236,40 +303,52 @@ private:
         TrimInPlace(lat_);
         TrimInPlace(lon_);
         TrimInPlace(ele_);
-
         TrackPoint& point = store_.points.emplace_back();
+        if (!FillPoint(point)) {
+            store_.points.pop_back();
+            WarnSkipped(lineNumber_);
+            return;
+        }
+        if (!store_.far) store_.far = LeavesHomeRegion(point);
+        MarkSegmentStart();
+    }
+
+    // The point from the working texts; false when a stored coordinate is no number.
+    bool FillPoint(TrackPoint& point) const {
         point.lat.assign(lat_);
         point.lon.assign(lon_);
         point.ele.assign(ele_);
         // An elevation that is no number would break the coordinate tuple of the line.
         if (!ParseCoordinate(point.ele.view())) point.ele.assign("0");
-        point.time.assign(time_);
+        SetPointTime(point, time_);
         point.kept = true;
         point.segmentStart = false;
         const std::optional<double> lat = ParseCoordinate(point.lat.view());
         const std::optional<double> lon = ParseCoordinate(point.lon.view());
-        if (!lat || !lon) {
-            store_.points.pop_back();
-            WarnSkipped(lineNumber_);
-            return;
-        }
+        if (!lat || !lon) return false;
         point.latValue = *lat;
         point.lonValue = *lon;
+        return true;
+    }
 
-        if (!store_.far) {
-            // Tested on the whole trimmed texts, not on the stored cut.
-            const std::optional<double> fullLat =
-                lat_.size() == point.lat.size() ? lat : ParseCoordinate(lat_);
-            const std::optional<double> fullLon =
-                lon_.size() == point.lon.size() ? lon : ParseCoordinate(lon_);
-            if (fullLat && fullLon && IsOutsideHomeRegion(*fullLon, *fullLat)) store_.far = true;
-        }
+    // Tested on the whole trimmed texts, not on the stored cut.
+    bool LeavesHomeRegion(const TrackPoint& point) const {
+        const std::optional<double> lat =
+            lat_.size() == point.lat.size() ? point.latValue : ParseCoordinate(lat_);
+        const std::optional<double> lon =
+            lon_.size() == point.lon.size() ? point.lonValue : ParseCoordinate(lon_);
+        return lat && lon && IsOutsideHomeRegion(*lon, *lat);
+    }
 
-        const int n = store_.pointCount();
-        if (pendingStart_ && n > 1 && PointDistanceKm(store_, n - 1, n) < kSegmentGapKm) {
+    // The first point of the file starts a segment, and so does the first point after a
+    // "<trk>" when it lies 5 km or more from the point before it.
+    void MarkSegmentStart() {
+        std::vector<TrackPoint>& points = store_.points;
+        const std::size_t n = points.size();
+        if (pendingStart_ && n > 1 && PointDistanceKm(points[n - 2], points[n - 1]) < kSegmentGapKm) {
             pendingStart_ = false;
         }
-        store_.at(n).segmentStart = pendingStart_;
+        points[n - 1].segmentStart = pendingStart_;
         if (pendingStart_) {
             pendingStart_ = false;
             ++store_.segmentCount;
@@ -303,6 +382,40 @@ void LoadTrack(const std::string& path, TrackStore& store) {
     reader.Finish();
     file.Close();
     if (store.points.empty()) base::Warning(path + ": no track point; the trip adds no placemark");
+}
+
+std::optional<double> ParseCoordinate(std::string_view text) {
+    std::size_t i = 0;
+    if (!text.empty() && text[0] == '-') i = 1;
+    if (i == text.size()) return std::nullopt;  // empty, or a lone '-'
+    bool point = false;
+    bool digits = false;
+    for (std::size_t k = i; k < text.size(); ++k) {
+        if (text[k] == '.') {
+            if (point) return std::nullopt;
+            point = true;
+        } else if (IsDigit(text[k])) {
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (!digits) return 0.0;  // "." and "-." read as zero
+    double value = 0.0;
+    const char* first = text.data() + i;
+    const char* last = text.data() + text.size();
+    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
+    if (ec != std::errc() || end != last) return std::nullopt;
+    return i == 1 ? -value : value;
+}
+
+void SetPointTime(TrackPoint& point, std::string_view text) {
+    point.time.assign(text);
+    point.timeKind = TimeKind::None;
+    if (point.time.size() != kTimeLength) return;
+    const std::optional<std::int64_t> seconds = TimeSeconds(point.time.view());
+    point.timeKind = seconds ? TimeKind::Valid : TimeKind::Invalid;
+    point.seconds = seconds.value_or(0);
 }
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }

@@ -1,6 +1,7 @@
 #pragma once
 // Loading one GPX track file into the track point store, line by line, by markers.
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,16 @@ namespace omvo::tracks {
 // writes "Файл <path> не найден!" and a line end to the console and throws RunStop(1).
 // Throws InOutError when the file cannot be read.
 void LoadTrack(const std::string& path, TrackStore& store);
+
+// A coordinate text as the store keeps it: an optional leading '-', digits with at most one
+// '.' among them ("54.7", "-0.5", "54", ".5"). Nothing for the empty text, a lone '-', a '-'
+// after the first character or a second '.'.
+std::optional<double> ParseCoordinate(std::string_view text);
+
+// Stores the time text (cut to 23 characters) and what it tells the speed filter: only a
+// text of the form YYYY-MM-DDThh:mm:ssZ is measured; one of that form that names no valid
+// date and time is marked invalid.
+void SetPointTime(TrackPoint& point, std::string_view text);
 
 bool IsNumberChar(char c);
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <vector>
 
 #include "base/console.hpp"
 #include "tracks/geodesy.hpp"
@@ -20,43 +21,37 @@ void ThinTrack(TrackStore& store, double minspeed, double mincorner) {
 }
 
 bool SpeedFilter(TrackStore& store, double minspeed) {
+    // The ends are never judged; every other point by its speed from the point before it,
+    // kept or not.
+    std::vector<TrackPoint>& points = store.points;
     bool badTime = false;
-    const int n = store.pointCount();
-    for (int i = 2; i <= n - 1; ++i) {
-        store.at(i).kept = PointSpeedKmh(store, i - 1, i, &badTime) >= minspeed;
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        points[i].kept = PointSpeedKmh(points[i - 1], points[i], &badTime) >= minspeed;
     }
     return badTime;
 }
 
 void CompactPoints(TrackStore& store) {
-    const int n = store.pointCount();
-    int j = 0;
-    for (int i = 1; i <= n; ++i) {
-        TrackPoint& point = store.at(i);
+    for (TrackPoint& point : store.points) {
         if (point.segmentStart) point.kept = true;
-        if (!point.kept) continue;
-        ++j;
-        if (j < i) store.at(j) = point;
     }
-    store.points.resize(static_cast<std::size_t>(j));
+    std::erase_if(store.points, [](const TrackPoint& point) { return !point.kept; });
 }
 
 void CornerFilter(TrackStore& store, double mincorner) {
-    const int n = store.pointCount();
+    // A point is kept where the track turns by the minimum corner at once, or where the
+    // small turns since the last kept corner add up to it.
+    std::vector<TrackPoint>& points = store.points;
     double accumulated = 0.0;
-    for (int i = 2; i <= n - 1; ++i) {
-        const double turn = TurnAngle(store, i - 1, i, i + 1);
+    for (std::size_t i = 1; i + 1 < points.size(); ++i) {
+        const double turn = TurnAngle(points[i - 1], points[i], points[i + 1]);
         if (std::fabs(turn) >= mincorner) {
             accumulated = 0.0;  // a corner of its own; the point keeps its flag
             continue;
         }
         accumulated += turn;
-        if (std::fabs(accumulated) >= mincorner) {
-            store.at(i).kept = true;
-            accumulated = 0.0;
-        } else {
-            store.at(i).kept = false;
-        }
+        points[i].kept = std::fabs(accumulated) >= mincorner;
+        if (points[i].kept) accumulated = 0.0;
     }
 }
 

@@ -10,7 +10,7 @@ namespace omvo::tracks {
 // a time text of the track is no valid date and time.
 void ThinTrack(TrackStore& store, double minspeed, double mincorner);
 
-// Sets `kept` of points 2 to pointCount - 1. Returns true when a time text was invalid.
+// Sets `kept` of every point but the first and the last. True when a time was invalid.
 bool SpeedFilter(TrackStore& store, double minspeed);
 void CompactPoints(TrackStore& store);
 void CornerFilter(TrackStore& store, double mincorner);

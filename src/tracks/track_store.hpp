@@ -28,6 +28,13 @@ private:
     std::uint8_t size_ = 0;
 };
 
+// What a point's time text tells the speed filter.
+enum class TimeKind : std::uint8_t {
+    None,     // not of the measured form YYYY-MM-DDThh:mm:ssZ: the speed is not measured
+    Invalid,  // of that form, but no valid date and time
+    Valid,    // `seconds` holds it
+};
+
 struct TrackPoint {
     ShortText<15> lat;
     ShortText<15> lon;
@@ -35,22 +42,22 @@ struct TrackPoint {
     ShortText<23> time;  // the time element's text; empty when the point had none
     bool kept = false;
     bool segmentStart = false;
-    // The stored lat and lon texts, parsed once when the point is stored.
+    TimeKind timeKind = TimeKind::None;
+    // The stored lat and lon texts and the time, read once when the point is stored.
     double latValue = 0.0;
     double lonValue = 0.0;
+    std::int64_t seconds = 0;  // since 1970-01-01 00:00:00
 };
 
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
 // allocates per track, not per point. It grows as needed; there is no fixed limit.
 struct TrackStore {
-    std::vector<TrackPoint> points;  // point i (from 1) is points[i - 1]
+    std::vector<TrackPoint> points;
     int segmentCount = 0;
     bool far = false;                 // some point lies outside the home region
     std::string path;                 // the GPX file, named in warnings
 
-    int pointCount() const { return static_cast<int>(points.size()); }
-    TrackPoint& at(int i) { return points[static_cast<std::size_t>(i - 1)]; }
-    const TrackPoint& at(int i) const { return points[static_cast<std::size_t>(i - 1)]; }
+    std::size_t pointCount() const { return points.size(); }
     void Reset() {
         points.clear();
         segmentCount = 0;

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "tracks/store_builder.hpp"
 
@@ -14,28 +15,6 @@ namespace {
 
 using testing::AddPoint;
 
-TEST(Coordinate, ParsesSignedDecimalTextsOnly) {
-    const struct {
-        std::string text;
-        std::optional<double> value;
-    } cases[] = {
-        {"54.7", 54.7},      {"-0.5", -0.5},        {"54", 54.0},          {".5", 0.5},
-        {"5.", 5.0},         {".", 0.0},            {"-.5", -0.5},         {"-0", 0.0},
-        {"20.512345678901", 20.512345678901},
-        {"", std::nullopt},  {"-", std::nullopt},   {"1.2.3", std::nullopt},
-        {"5-4", std::nullopt}, {"--1", std::nullopt}, {"+5", std::nullopt},
-        {"1e5", std::nullopt}, {" 5", std::nullopt}, {"5 ", std::nullopt},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE("text: \"" + c.text + "\"");
-        const std::optional<double> got = ParseCoordinate(c.text);
-        ASSERT_EQ(got.has_value(), c.value.has_value());
-        if (c.value) {
-            EXPECT_DOUBLE_EQ(*got, *c.value);
-        }
-    }
-}
-
 TEST(Distance, ScalesDegreesToKilometresAtTheFirstPointsLatitude) {
     TrackStore store;
     AddPoint(store, "60", "20");
@@ -43,13 +22,14 @@ TEST(Distance, ScalesDegreesToKilometresAtTheFirstPointsLatitude) {
     AddPoint(store, "61", "20");
     AddPoint(store, "54.7", "20.5");
     AddPoint(store, "54.7", "20.5");
-    EXPECT_NEAR(PointDistanceKm(store, 1, 2), 55.5555555555, 1e-6);
-    EXPECT_NEAR(PointDistanceKm(store, 2, 1), 55.5555555555, 1e-6);
-    EXPECT_NEAR(PointDistanceKm(store, 1, 3), 111.1348666667, 1e-6);
-    EXPECT_NEAR(PointDistanceKm(store, 3, 1), 111.1348666667, 1e-6);
-    EXPECT_EQ(PointDistanceKm(store, 4, 5), 0.0);
+    const std::vector<TrackPoint>& p = store.points;
+    EXPECT_NEAR(PointDistanceKm(p[0], p[1]), 55.5555555555, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(p[1], p[0]), 55.5555555555, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(p[0], p[2]), 111.1348666667, 1e-6);
+    EXPECT_NEAR(PointDistanceKm(p[2], p[0]), 111.1348666667, 1e-6);
+    EXPECT_EQ(PointDistanceKm(p[3], p[4]), 0.0);
     // Only the first point's latitude enters the cosine, so the order matters.
-    EXPECT_GT(std::abs(PointDistanceKm(store, 2, 3) - PointDistanceKm(store, 3, 2)), 0.1);
+    EXPECT_GT(std::abs(PointDistanceKm(p[1], p[2]) - PointDistanceKm(p[2], p[1])), 0.1);
 }
 
 // Two points 1 km apart (north-south) with the given time texts.
@@ -59,7 +39,7 @@ double SpeedBetween(const std::string& t1, const std::string& t2, bool* badTime)
     char lat[32];
     std::snprintf(lat, sizeof lat, "%.12f", 54.7 + 1.0 / 111.13486666666667);
     AddPoint(store, lat, "20.5", t2);
-    return PointSpeedKmh(store, 1, 2, badTime);
+    return PointSpeedKmh(store.points[0], store.points[1], badTime);
 }
 
 TEST(Speed, DividesDistanceByTimeOnlyForTwoValidIncreasingTimes) {
@@ -120,7 +100,7 @@ TEST(Turn, IsTheSignedChangeOfLegOrientation) {
         SCOPED_TRACE(c.name);
         TrackStore store;
         for (int k = 0; k < 3; ++k) AddPoint(store, c.lat[k], c.lon[k]);
-        EXPECT_NEAR(TurnAngle(store, 1, 2, 3), c.turn, 1e-9);
+        EXPECT_NEAR(TurnAngle(store.points[0], store.points[1], store.points[2]), c.turn, 1e-9);
     }
 }
 

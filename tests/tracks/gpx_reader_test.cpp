@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -20,11 +21,11 @@ struct StoredPoint {
 };
 
 void ExpectPoints(const TrackStore& store, const std::vector<StoredPoint>& expected) {
-    ASSERT_EQ(store.pointCount(), static_cast<int>(expected.size()));
-    for (int i = 1; i <= store.pointCount(); ++i) {
+    ASSERT_EQ(store.pointCount(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
         SCOPED_TRACE("point " + std::to_string(i));
-        const TrackPoint& p = store.at(i);
-        const StoredPoint& e = expected[static_cast<std::size_t>(i - 1)];
+        const TrackPoint& p = store.points[i];
+        const StoredPoint& e = expected[i];
         EXPECT_EQ(p.lat.view(), e.lat);
         EXPECT_EQ(p.lon.view(), e.lon);
         EXPECT_EQ(p.ele.view(), e.ele);
@@ -172,10 +173,10 @@ TEST(GpxReader, StartsASegmentWhereANewTrackBeginsFiveKilometresAway) {
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.km) + " km");
         const TrackStore store = Load(TwoTracks(c.km));
-        ASSERT_EQ(store.pointCount(), 4);
+        ASSERT_EQ(store.pointCount(), 4u);
         EXPECT_EQ(store.segmentCount, c.segments);
-        EXPECT_EQ(store.at(3).segmentStart, c.segments == 2);
-        EXPECT_TRUE(store.at(1).segmentStart);
+        EXPECT_EQ(store.points[2].segmentStart, c.segments == 2);
+        EXPECT_TRUE(store.points[0].segmentStart);
     }
 }
 
@@ -247,7 +248,7 @@ TEST(GpxReader, RefillsTheStoreForEveryTrack) {
     omvo::testing::TempDir dir;
     TrackStore store;
     LoadTrack(dir.Write("long.gpx", longTrack), store);
-    EXPECT_EQ(store.pointCount(), 1000);
+    EXPECT_EQ(store.pointCount(), 1000u);
     LoadTrack(dir.Write("short.gpx", "<trkpt lat=\"54.7\" lon=\"20.5\"/>\n"), store);
     ExpectPoints(store, {{"54.7", "20.5", "0", "", true}});
     EXPECT_EQ(store.segmentCount, 1);
@@ -281,11 +282,33 @@ TEST(GpxReader, LoadsFilesOfRealDevices) {
         int timed = 0;
         for (const TrackPoint& p : store.points) timed += p.time.size() == 20 ? 1 : 0;
         EXPECT_EQ(timed, c.timedPoints);
-        EXPECT_EQ(store.at(1).lat.view(), c.first.lat);
-        EXPECT_EQ(store.at(1).lon.view(), c.first.lon);
-        EXPECT_EQ(store.at(1).ele.view(), c.first.ele);
-        EXPECT_EQ(store.at(1).time.view(), c.first.time);
+        EXPECT_EQ(store.points[0].lat.view(), c.first.lat);
+        EXPECT_EQ(store.points[0].lon.view(), c.first.lon);
+        EXPECT_EQ(store.points[0].ele.view(), c.first.ele);
+        EXPECT_EQ(store.points[0].time.view(), c.first.time);
         EXPECT_TRUE(store.far);
+    }
+}
+
+TEST(Coordinate, ParsesSignedDecimalTextsOnly) {
+    const struct {
+        std::string text;
+        std::optional<double> value;
+    } cases[] = {
+        {"54.7", 54.7},      {"-0.5", -0.5},        {"54", 54.0},          {".5", 0.5},
+        {"5.", 5.0},         {".", 0.0},            {"-.5", -0.5},         {"-0", 0.0},
+        {"20.512345678901", 20.512345678901},
+        {"", std::nullopt},  {"-", std::nullopt},   {"1.2.3", std::nullopt},
+        {"5-4", std::nullopt}, {"--1", std::nullopt}, {"+5", std::nullopt},
+        {"1e5", std::nullopt}, {" 5", std::nullopt}, {"5 ", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("text: \"" + c.text + "\"");
+        const std::optional<double> got = ParseCoordinate(c.text);
+        ASSERT_EQ(got.has_value(), c.value.has_value());
+        if (c.value) {
+            EXPECT_DOUBLE_EQ(*got, *c.value);
+        }
     }
 }
 

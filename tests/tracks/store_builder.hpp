@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "tracks/geodesy.hpp"
+#include "tracks/gpx_reader.hpp"
 #include "tracks/track_store.hpp"
 
 namespace omvo::tracks::testing {
@@ -16,7 +16,7 @@ inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view l
     point.lat.assign(lat);
     point.lon.assign(lon);
     point.ele.assign(ele);
-    point.time.assign(time);
+    SetPointTime(point, time);
     point.latValue = ParseCoordinate(point.lat.view()).value();
     point.lonValue = ParseCoordinate(point.lon.view()).value();
     point.kept = true;

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tracks/geodesy.hpp"
+#include "tracks/gpx_reader.hpp"
 #include "tracks/store_builder.hpp"
 
 namespace omvo::tracks {
@@ -122,38 +123,38 @@ TEST(SpeedFilter, DropsPointsReachedTooSlowly) {
 
 TEST(SpeedFilter, KeepsAPointWhoseSpeedEqualsTheMinimum) {
     TrackStore store = TimedRun({0, 6, 12});
-    const double speed = PointSpeedKmh(store, 1, 2);
+    const double speed = PointSpeedKmh(store.points[0], store.points[1]);
     EXPECT_FALSE(SpeedFilter(store, speed));
-    EXPECT_TRUE(store.at(2).kept);
+    EXPECT_TRUE(store.points[1].kept);
     SpeedFilter(store, std::nextafter(speed, 1e9));
-    EXPECT_FALSE(store.at(2).kept);
-    EXPECT_TRUE(store.at(1).kept);
-    EXPECT_TRUE(store.at(3).kept);
+    EXPECT_FALSE(store.points[1].kept);
+    EXPECT_TRUE(store.points[0].kept);
+    EXPECT_TRUE(store.points[2].kept);
 }
 
 TEST(CornerFilter, CountsATurnEqualToTheMinimumCorner) {
     TrackStore store = Path({0, 0, 20, 20});
-    const double turn = TurnAngle(store, 2, 3, 4);
+    const double turn = TurnAngle(store.points[1], store.points[2], store.points[3]);
     CornerFilter(store, turn);
-    EXPECT_TRUE(store.at(3).kept);
-    EXPECT_FALSE(store.at(2).kept);
+    EXPECT_TRUE(store.points[2].kept);
+    EXPECT_FALSE(store.points[1].kept);
     store = Path({0, 0, 20, 20});
     CornerFilter(store, std::nextafter(turn, 1e9));
-    EXPECT_FALSE(store.at(3).kept);
+    EXPECT_FALSE(store.points[2].kept);
 }
 
 TEST(SpeedFilter, KeepsEveryPointOfATrackWithoutTimes) {
     TrackStore store = Path({0, 0, 0, 0});
     ThinTrack(store, 9999.0, 0.0);
-    EXPECT_EQ(store.pointCount(), 5);
+    EXPECT_EQ(store.pointCount(), 5u);
 }
 
 TEST(ThinTrack, WarnsOnceForInvalidTimesAndKeepsThosePoints) {
     // Point 5 is reached at 2 km/h; points 2, 3 and 6 have or follow an invalid time.
     TrackStore store = TimedRun({0, 6, 36, 42, 72, 78, 84});
     store.path = "gpx/abcdetr.gpx";
-    store.at(2).time.assign("2012-13-01T10:06:00Z");
-    store.at(6).time.assign("2012-02-30T11:18:00Z");
+    SetPointTime(store.points[1], "2012-13-01T10:06:00Z");
+    SetPointTime(store.points[5], "2012-02-30T11:18:00Z");
     ::testing::internal::CaptureStderr();
     ThinTrack(store, 5.0, 0.0);
     const std::string warnings = ::testing::internal::GetCapturedStderr();
@@ -165,13 +166,14 @@ TEST(ThinTrack, WarnsOnceForInvalidTimesAndKeepsThosePoints) {
 TEST(CompactPoints, RemovesUnkeptPointsButNeverASegmentStart) {
     TrackStore store = Path({0, 0, 0, 0, 0, 0}, {3});
     const bool kept[] = {true, false, false, true, false, true, true};
-    for (int i = 1; i <= 7; ++i) store.at(i).kept = kept[i - 1];
+    for (std::size_t i = 0; i < 7; ++i) store.points[i].kept = kept[i];
+    const double p3Lat = store.points[2].latValue;
     CompactPoints(store);
     EXPECT_EQ(Labels(store), P({1, 3, 4, 6, 7}));
-    EXPECT_EQ(store.segmentCount, 2);
-    EXPECT_TRUE(store.at(2).segmentStart);
-    EXPECT_FALSE(store.at(3).segmentStart);
-    EXPECT_DOUBLE_EQ(store.at(2).latValue, store.points[1].latValue);
+    // Each point moves whole, its flags and values with it.
+    EXPECT_TRUE(store.points[1].segmentStart);
+    EXPECT_FALSE(store.points[2].segmentStart);
+    EXPECT_EQ(store.points[1].latValue, p3Lat);
     for (const TrackPoint& p : store.points) EXPECT_TRUE(p.kept);
 }
 
