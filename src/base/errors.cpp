@@ -2,16 +2,9 @@
 
 #include <cerrno>
 #include <filesystem>
-#include <optional>
 #include <system_error>
 
 namespace omvo::base {
-
-InOutError::InOutError(int code, std::string path)
-    : InOutError(code, std::move(path), IoErrorMessage(code)) {}
-
-InOutError::InOutError(int code, std::string path, const std::string& message)
-    : std::runtime_error(message), code(code), path(std::move(path)) {}
 
 namespace {
 
@@ -23,50 +16,65 @@ bool DirectoryPartExists(const std::string& path) {
     return std::filesystem::is_directory(parent, ec);
 }
 
-std::optional<int> MappedIoErrorNumber(int err, const std::string& path) {
-    switch (err) {
-        case ENOENT: return DirectoryPartExists(path) ? 2 : 3;
-        case ENOTDIR:
-        case ENAMETOOLONG: return 3;
-        case EMFILE:
-        case ENFILE: return 4;
-        case EACCES:
-        case EPERM:
-        case EISDIR:
-        case EROFS: return 5;
-        case ENOSPC:
-        case EDQUOT:
-        case EFBIG: return 101;
-        default: return std::nullopt;
+// The report's number and message of each error of the tool's own.
+struct IoErrorEntry {
+    IoError error;
+    int number;
+    std::string_view message;
+};
+
+constexpr IoErrorEntry kIoErrors[] = {
+    {IoError::FileNotFound, 2, "File not found"},
+    {IoError::InvalidFilename, 3, "Invalid filename"},
+    {IoError::TooManyOpenFiles, 4, "Too many open files"},
+    {IoError::AccessDenied, 5, "File access denied"},
+    {IoError::DiskFull, 101, "Disk full"},
+};
+
+const IoErrorEntry* EntryOf(IoError error) {
+    for (const IoErrorEntry& entry : kIoErrors) {
+        if (entry.error == error) return &entry;
     }
+    return nullptr;
+}
+
+std::string MessageOf(IoError error, int number) {
+    if (const IoErrorEntry* entry = EntryOf(error)) return std::string(entry->message);
+    // An errno of its own is named by its number, even where that number means something
+    // else among the tool's own (EIO is 5, not "File access denied").
+    return "I/O error " + std::to_string(number);
 }
 
 }  // namespace
 
-int IoErrorNumber(int err, const std::string& path) {
-    return MappedIoErrorNumber(err, path).value_or(err);
+InOutError::InOutError(IoError error, int number, std::string path)
+    : std::runtime_error(MessageOf(error, number)),
+      error(error),
+      number(number),
+      path(std::move(path)) {}
+
+IoError IoErrorOf(int err, const std::string& path) {
+    switch (err) {
+        case ENOENT: return DirectoryPartExists(path) ? IoError::FileNotFound : IoError::InvalidFilename;
+        case ENOTDIR:
+        case ENAMETOOLONG: return IoError::InvalidFilename;
+        case EMFILE:
+        case ENFILE: return IoError::TooManyOpenFiles;
+        case EACCES:
+        case EPERM:
+        case EISDIR:
+        case EROFS: return IoError::AccessDenied;
+        case ENOSPC:
+        case EDQUOT:
+        case EFBIG: return IoError::DiskFull;
+        default: return IoError::Other;
+    }
 }
 
 void ThrowIoError(int err, const std::string& path) {
-    if (const std::optional<int> code = MappedIoErrorNumber(err, path)) {
-        throw InOutError(*code, path);
-    }
-    // An errno of its own is named by its number, even where that number means something
-    // else among the tool's own (EIO is 5, not "File access denied").
-    throw InOutError(err, path, "I/O error " + std::to_string(err));
-}
-
-std::string IoErrorMessage(int code) {
-    switch (code) {
-        case 2: return "File not found";
-        case 3: return "Invalid filename";
-        case 4: return "Too many open files";
-        case 5: return "File access denied";
-        case 100: return "Read beyond end of file";
-        case 101: return "Disk full";
-        case 106: return "Invalid numeric input";
-        default: return "I/O error " + std::to_string(code);
-    }
+    const IoError error = IoErrorOf(err, path);
+    const IoErrorEntry* entry = EntryOf(error);
+    throw InOutError(error, entry != nullptr ? entry->number : err, path);
 }
 
 std::string FailureReport(std::string_view kind, std::string_view module,

@@ -8,13 +8,21 @@
 
 namespace omvo::base {
 
+// What a failed file operation comes to in the failure report.
+enum class IoError {
+    FileNotFound,
+    InvalidFilename,  // also a missing folder
+    TooManyOpenFiles,
+    AccessDenied,
+    DiskFull,
+    Other,  // named by its errno
+};
+
 // A failed file operation (open, create, read, write, close, rename, console write).
-// `code` is the tool's I/O error number: 2 file not found, 3 invalid file name, 4 too many
-// open files, 5 access denied, 100 read beyond end of file, 101 disk full, or the errno.
 struct InOutError : std::runtime_error {
-    InOutError(int code, std::string path);
-    InOutError(int code, std::string path, const std::string& message);
-    int code;
+    InOutError(IoError error, int number, std::string path);
+    IoError error;
+    int number;  // the report's I/O error number; the errno for Other
     std::string path;
 };
 
@@ -25,16 +33,12 @@ struct RunStop : std::exception {
     int exitCode;
 };
 
-// Maps an errno value of a failed operation on `path` to the tool's I/O error number; an
-// errno the tool has no number for stays as it is.
-int IoErrorNumber(int err, const std::string& path);
+// What an errno value of a failed operation on `path` comes to.
+IoError IoErrorOf(int err, const std::string& path);
 
 // Throws InOutError for the errno value `err` of a failed operation on `path`. An errno the
-// tool has no number for is reported as "I/O error <errno>".
+// tool has no error of its own for is reported as "I/O error <errno>".
 [[noreturn]] void ThrowIoError(int err, const std::string& path);
-
-// The message of an I/O error number: "File not found", ..., "I/O error 42".
-std::string IoErrorMessage(int code);
 
 // The three-line failure report (CR LF line ends):
 // "Exception <kind> in module <module> at <location>.", the message with a final ".", "".

@@ -98,14 +98,14 @@ TEST(TextFile, OpeningAMissingFileIsFileNotFound) {
         TextFile file(dir.File("missing.txt"));
         FAIL() << "no error";
     } catch (const InOutError& error) {
-        EXPECT_EQ(error.code, 2);
+        EXPECT_EQ(error.error, IoError::FileNotFound);
         EXPECT_STREQ(error.what(), "File not found");
     }
     try {
         TextFile file(dir.File("nodir/missing.txt"));
         FAIL() << "no error";
     } catch (const InOutError& error) {
-        EXPECT_EQ(error.code, 3);
+        EXPECT_EQ(error.error, IoError::InvalidFilename);
     }
 }
 

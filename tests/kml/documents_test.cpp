@@ -131,7 +131,7 @@ TEST(Documents, FailWithInvalidFilenameInAFolderThatDoesNotExist) {
         Documents documents(Folder(dir) + "missing/");
         FAIL() << "no error";
     } catch (const base::InOutError& error) {
-        EXPECT_EQ(error.code, 3);
+        EXPECT_EQ(error.error, base::IoError::InvalidFilename);
         EXPECT_STREQ(error.what(), "Invalid filename");
     }
     EXPECT_TRUE(fs::is_empty(dir.path()));
@@ -167,7 +167,7 @@ TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
             documents.Close();
             FAIL() << "no error";
         } catch (const base::InOutError& error) {
-            EXPECT_EQ(error.code, 5);
+            EXPECT_EQ(error.error, base::IoError::AccessDenied);
             EXPECT_EQ(error.path, dir.File(kMainDocumentName));
         }
     }
