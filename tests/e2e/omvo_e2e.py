@@ -101,46 +101,11 @@ class SandboxTest(unittest.TestCase):
         self.box.close()
 
 
-# The 43-line document header and the footer, as every document has them.
-STYLES = [("sn_day_trip", "99ff5500"), ("sn_night_trip", "99ff0055"),
-          ("sn_short_voyage", "99ff0000"), ("sn_long_voyage", "997f0000"),
-          ("sn_great_voyage", "99000055"), ("sn_brevet", "990000aa")]
-HEADER_LINES = (
-    ['<?xml version="1.0" encoding="UTF-8"?>',
-     '<kml xmlns="http://www.opengis.net/kml/2.2" xmlns:gx="http://www.google.com/kml/ext/2.2"'
-     ' xmlns:kml="http://www.opengis.net/kml/2.2" xmlns:atom="http://www.w3.org/2005/Atom">',
-     "<Document>", "<name>omvo-covering.kml</name>"] +
-    [line for style, color in STYLES for line in
-     ['<Style id="%s">' % style, "<LineStyle>", "<color>%s</color>" % color,
-      "<width>6</width>", "</LineStyle>", "</Style>"]] +
-    ["<Folder>", "<name>omvo-covering</name>", "<open>1</open>"])
-HEADER = ("\r\n".join(HEADER_LINES) + "\r\n").encode()
-FOOTER = b"</Folder>\r\n</Document>\r\n</kml>\r\n"
-
-
-def trip_placemark(name, description, style, tuples):
-    """A trip placemark: the coordinate tuples on a line of their own."""
-    coordinates = "".join("%s,%s,%s " % t for t in tuples)
-    return ("<Placemark>\r\n<name>%s</name>\r\n<description><![CDATA[%s]]></description>\r\n"
-            "<styleUrl>#%s</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n"
-            "<coordinates>\r\n%s</coordinates>\r\n</LineString>\r\n</Placemark>\r\n"
-            % (name, description, style, coordinates)).encode()
-
-
-def overlay_placemark(name, description, style, coordinates):
-    return ("<Placemark>\r\n<name>%s</name>\r\n<description><![CDATA[%s]]></description>\r\n"
-            "<styleUrl>#%s</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n"
-            "<coordinates>%s</coordinates>\r\n</LineString>\r\n</Placemark>\r\n"
-            % (name, description, style, coordinates)).encode()
-
-
-def description(heading, id_line, dates_line, summary, trip_id):
-    head, _, title = heading.partition(" ")
-    head = head + " " if title or heading.endswith(" ") else ""
-    if not head:
-        title = heading
-    return ('%s<a href="http://%s/ru/vplist.php#%s">%s</a><br>%s<br>%s<br>%s'
-            % (head, CLUB_HOST, trip_id, title, id_line, dates_line, summary))
+def golden(*parts):
+    """A golden file beside the tests; the club host of the build in place of the default."""
+    with open(os.path.join(os.path.dirname(os.path.abspath(__file__)), "golden", *parts),
+              "rb") as f:
+        return f.read().replace(b"http://omvo.example.org/", b"http://%s/" % CLUB_HOST.encode())
 
 
 SCHEMA = os.path.join(TEST_DATA, "kml-schema", "ogckml22.xsd")

@@ -5,8 +5,7 @@ overlay placemarks; then the stops after the documents were created."""
 import os
 import unittest
 
-from omvo_e2e import (FOOTER, HEADER, SandboxTest, check_kml, cp1251, cp866, description,
-                      failure_report, overlay_placemark, trip_placemark)
+from omvo_e2e import SandboxTest, check_kml, cp1251, cp866, failure_report, golden
 
 SIGHTS = "Что посмотреть: озёра, GPS-трек"
 
@@ -77,33 +76,9 @@ class FullRun(SandboxTest):
             "file=ov/ferry.kml\r\nstyle=sn_great_voyage\r\nname=Паром\r\ndescr=Морем\r\n"))
 
     def expected(self):
-        descr = {trip_id: description(heading, id_line(trip_id), dates, summary, trip_id)
-                 for trip_id, heading, dates, summary in TRIPS}
-        overlays = (overlay_placemark("Граница", "Госграница", "sn_brevet",
-                                      "20.1,54.4,0 20.2,54.5,0 ") +
-                    overlay_placemark("Паром", "Морем", "sn_great_voyage",
-                                      " 21.0,55.0,0 \t21.1,55.1,0  "))
-        ab001 = trip_placemark("ab001", descr["ab001"], "sn_day_trip",
-                               [("20.5", "54.7", "12.5"), ("20.5", "54.71", "13"),
-                                ("20.51", "54.71", "14"), ("20.51", "54.72", "15")])
-        ab002 = (trip_placemark("ab002(1/2)", descr["ab002"], "sn_long_voyage",
-                                [("22.8", "54.9", "0"), ("22.8", "54.91", "0"),
-                                 ("22.95", "54.91", "0")]) +
-                 trip_placemark("ab002(2/2)", descr["ab002"], "sn_long_voyage",
-                                [("22.95", "55", "0"), ("22.96", "55", "0")]))
-        ab003 = (trip_placemark("ab003(1/3)", descr["ab003"], "sn_brevet",
-                                [("20.4", "54.6", "1"), ("20.4", "54.61", "2"),
-                                 ("20.41", "54.61", "3")]) +
-                 trip_placemark("ab003(2/3)", descr["ab003"], "sn_brevet",
-                                [("20.41", "54.7", "4"), ("20.42", "54.7", "5")]) +
-                 trip_placemark("ab003(3/3)", descr["ab003"], "sn_brevet",
-                                [("20.42", "54.8", "6"), ("20.43", "54.8", "7"),
-                                 ("20.43", "54.81", "8")]))
-        return {
-            "omvo-covering.kml": HEADER + overlays + ab001 + ab002 + ab003 + FOOTER,
-            "omvo-covering_klg.kml": HEADER + ab001 + ab003 + FOOTER,
-            "omvo-covering_far.kml": HEADER + overlays + ab002 + FOOTER,
-        }
+        """The three documents of the run, as checked by hand once and kept as golden files."""
+        return {name: golden("full_run", name) for name in
+                ["omvo-covering.kml", "omvo-covering_klg.kml", "omvo-covering_far.kml"]}
 
     def test_documents_and_console(self):
         self.make_archive()
