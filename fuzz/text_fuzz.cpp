@@ -28,7 +28,7 @@ extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t siz
         line = input.substr(from, end == std::string_view::npos ? std::string_view::npos : end - from);
         from = end == std::string_view::npos ? input.size() : end + 1;
     }
-    omvo::catalogue::TripStyleId(trip);
+    omvo::catalogue::StyleIdOf(omvo::catalogue::ClassifyTrip(trip));
     const std::string description = omvo::kml::CdataText(omvo::kml::TripDescription(trip));
     // Inside the section, every "]]>" is followed at once by a new "<![CDATA[".
     for (std::size_t at = description.find("]]>"); at != std::string::npos;

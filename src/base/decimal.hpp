@@ -1,8 +1,6 @@
 #pragma once
-// The tool's rule for decimal numbers in input texts (settings values): optional blanks,
-// an optional sign, digits, optionally "." and digits, optionally "E" or "e" with an
-// optional sign and at least one digit; nothing may follow. "." is always the decimal
-// point. "." alone reads as 0, "5." as 5, ".5" as 0.5.
+// Decimal numbers as the settings file writes them, read the same whatever the locale, and
+// the small digit helpers the readers share.
 
 #include <optional>
 #include <string>
@@ -10,8 +8,9 @@
 
 namespace omvo::base {
 
-// The value of the text, or nothing when the text is not a number by the rule above or
-// lies beyond the range of a double.
+// Blanks, a sign, digits with an optional "." and digits, an optional exponent, and nothing
+// after it ("5." is 5, ".5" is 0.5, "." alone is 0). Nothing for any other text or for a
+// value beyond the range of a double; a value too small for it reads as 0.
 std::optional<double> ParseDecimal(std::string_view text);
 
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }

@@ -1,9 +1,8 @@
 #pragma once
-// Reading a text file as a sequence of byte lines, the way every input of the tool is read:
-// a line ends at LF or CR LF and the end is not part of the text; a CR not followed by LF is
-// dropped; the last line needs no line end; an empty file has no line; a Ctrl-Z byte cuts
-// its line's text there, and ends the data when it starts a line; lines have no length
-// limit. No code page conversion takes place.
+// Every input file of the tool is read through this class, in blocks, as byte lines
+// without their line ends. A line ends at LF (or CR LF); stray CRs are dropped, so files
+// from any system read alike. A Ctrl-Z, which old DOS editors leave at the end of a file,
+// cuts its line and ends the file when it starts a line. Lines may be of any length.
 
 #include <cstdio>
 #include <memory>
@@ -24,7 +23,7 @@ public:
     // next call. Throws InOutError when the file cannot be read.
     bool NextLine(std::string_view& line);
 
-    // The physical line number (from 1) of the line last given by NextLine.
+    // The number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
     // Closes the file; throws InOutError when closing fails. Also done by the destructor,

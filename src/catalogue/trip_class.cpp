@@ -183,6 +183,4 @@ std::string_view StyleIdOf(TripClass tripClass) {
     return "sn_day_trip";
 }
 
-std::string_view TripStyleId(const TripRecord& trip) { return StyleIdOf(ClassifyTrip(trip)); }
-
 }  // namespace omvo::catalogue

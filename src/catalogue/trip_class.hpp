@@ -38,7 +38,4 @@ TripClass ClassifyTrip(const TripRecord& trip);
 // The style id of a class: "sn_day_trip", ..., "sn_brevet".
 std::string_view StyleIdOf(TripClass tripClass);
 
-// The style id of a trip.
-std::string_view TripStyleId(const TripRecord& trip);
-
 }  // namespace omvo::catalogue

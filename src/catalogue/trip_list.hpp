@@ -15,7 +15,7 @@ struct TripRecord {
     std::array<std::string, 5> line;
 };
 
-// The accepted records in file order; trip k (from 1) is table[k - 1].
+// The accepted records in file order.
 using TripTable = std::vector<TripRecord>;
 
 // Reads the trip list file; throws InOutError when it cannot be opened or read.

@@ -1,8 +1,7 @@
 #pragma once
-// The three output documents and the routing of every text to them. The documents are
-// written under temporary names (final name + ".tmp") and replace the final files only when
-// the run completes; a run that stops, by an error or by a stop signal, leaves the documents
-// of the last good run untouched.
+// The three output documents. They are written beside their final names and replace them
+// only when the whole run succeeded, so the map a viewer shows is always one complete run,
+// whatever stops this one.
 
 #include <optional>
 #include <string>

@@ -73,8 +73,9 @@ private:
     std::size_t pos_ = 0;
 };
 
-// The date-and-time of a 20-character GPX time text, read from fixed positions as day,
-// month, year and time of day; characters 5, 8, 11 and 20 are not looked at.
+// The date-and-time of a 20-character GPX time text, read from fixed positions as year,
+// month, day and time of day; the separators at [4], [7] and [10] and the closing [19] are
+// not looked at.
 std::optional<std::int64_t> TimeSeconds(std::string_view t) {
     // The common YYYY-MM-DDThh:mm:ss form is read directly; anything else (blanks around
     // the numbers, say) goes through the general reading of the composed text.

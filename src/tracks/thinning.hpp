@@ -1,13 +1,14 @@
 #pragma once
-// Thinning a loaded track: by speed, then by single or accumulated turn. Segment starts and
-// both ends of the track always survive.
+// Thinning a loaded track so a map stays light: points where the rider stood or crawled go
+// first, then points where the line runs straight. What is left draws the same shape;
+// segment starts and both ends of the track always stay.
 
 #include "tracks/track_store.hpp"
 
 namespace omvo::tracks {
 
-// SpeedFilter, CompactPoints, CornerFilter, CompactPoints. Warns once on standard error when
-// a time text of the track is no valid date and time.
+// Both filters, each followed by dropping what it did not keep. One warning names the file
+// when a time of the track could not be read.
 void ThinTrack(TrackStore& store, double minspeed, double mincorner);
 
 // Sets `kept` of every point but the first and the last. True when a time was invalid.

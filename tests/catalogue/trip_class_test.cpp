@@ -118,9 +118,9 @@ TEST(TripClass, NamesEveryClassByItsStyleId) {
         {TripClass::GreatVoyage, "sn_great_voyage"}, {TripClass::Brevet, "sn_brevet"},
     };
     for (const auto& c : cases) EXPECT_EQ(StyleIdOf(c.tripClass), c.styleId);
-    EXPECT_EQ(TripStyleId(Trip("Велопробег: ночной")), "sn_night_trip");
-    EXPECT_EQ(TripStyleId(Tour(" 3-25 августа 2012")), "sn_great_voyage");
-    EXPECT_EQ(TripStyleId(Trip("Бревет: 600 км")), "sn_brevet");
+    EXPECT_EQ(StyleIdOf(ClassifyTrip(Trip("Велопробег: ночной"))), "sn_night_trip");
+    EXPECT_EQ(StyleIdOf(ClassifyTrip(Tour(" 3-25 августа 2012"))), "sn_great_voyage");
+    EXPECT_EQ(StyleIdOf(ClassifyTrip(Trip("Бревет: 600 км"))), "sn_brevet");
 }
 
 TEST(DateRange, IsNotValidWhenATextHasNoDateShape) {
