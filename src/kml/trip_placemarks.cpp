@@ -17,11 +17,11 @@ namespace {
 
 // "lon,lat,ele " — longitude first, as KML wants it; at most 48 characters.
 void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
-    text.append(point.lon.view());
+    point.lon.AppendTo(text);
     text += ',';
-    text.append(point.lat.view());
+    point.lat.AppendTo(text);
     text += ',';
-    text.append(point.ele.view());
+    point.ele.AppendTo(text);
     text += ' ';
 }
 

@@ -73,25 +73,55 @@ private:
     std::size_t pos_ = 0;
 };
 
-// The date-and-time of a 20-character GPX time text, read from fixed positions as year,
-// month, day and time of day; the separators at [4], [7] and [10] and the closing [19] are
-// not looked at.
-std::optional<std::int64_t> TimeSeconds(std::string_view t) {
-    // The common YYYY-MM-DDThh:mm:ss form is read directly; anything else (blanks around
-    // the numbers, say) goes through the general reading of the composed text.
-    static constexpr std::size_t kDigitAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
-    bool plain = t[13] == ':' && t[16] == ':';
-    for (std::size_t at : kDigitAt) plain = plain && IsDigit(t[at]);
-    if (plain) {
-        return base::DateTimeSeconds(base::DigitsValue(t, 0, 4), base::DigitsValue(t, 5, 2),
-                                     base::DigitsValue(t, 8, 2), base::DigitsValue(t, 11, 2),
-                                     base::DigitsValue(t, 14, 2), base::DigitsValue(t, 17, 2));
+// Reads GPX times into points. A track's points mostly share their date, so the day of the
+// last date read is kept.
+class TimeReader {
+public:
+    void Read(std::string_view text, TrackPoint& point) {
+        point.timeKind = TimeKind::None;
+        point.seconds = 0;
+        if (text.size() != kTimeLength) return;
+        const std::optional<std::int64_t> seconds = Seconds(text);
+        point.timeKind = seconds ? TimeKind::Valid : TimeKind::Invalid;
+        point.seconds = seconds.value_or(0);
     }
-    const char composed[] = {t[8],  t[9],  '.',   t[5],  t[6],  '.',   t[0],
-                             t[1],  t[2],  t[3],  ' ',   t[11], t[12], t[13],
-                             t[14], t[15], t[16], t[17], t[18]};
-    return DateTimeScanner({composed, sizeof composed}).Seconds();
-}
+
+private:
+    // The text read from fixed positions as year, month, day and time of day; the
+    // separators at [4], [7] and [10] and the closing [19] are not looked at.
+    std::optional<std::int64_t> Seconds(std::string_view t) {
+        // The common YYYY-MM-DDThh:mm:ss form is read directly; anything else (blanks
+        // around the numbers, say) goes through the general reading of the composed text.
+        static constexpr std::size_t kDigitAt[] = {0, 1, 2, 3, 5, 6, 8, 9, 11, 12, 14, 15, 17, 18};
+        bool plain = t[13] == ':' && t[16] == ':';
+        for (std::size_t at : kDigitAt) plain = plain && IsDigit(t[at]);
+        if (!plain) {
+            const char composed[] = {t[8],  t[9],  '.',   t[5],  t[6],  '.',   t[0],
+                                     t[1],  t[2],  t[3],  ' ',   t[11], t[12], t[13],
+                                     t[14], t[15], t[16], t[17], t[18]};
+            return DateTimeScanner({composed, sizeof composed}).Seconds();
+        }
+        const int hour = base::DigitsValue(t, 11, 2);
+        const int minute = base::DigitsValue(t, 14, 2);
+        const int second = base::DigitsValue(t, 17, 2);
+        if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
+        const std::string_view date = t.substr(0, kDateLength);
+        if (!haveDay_ || date != std::string_view(date_, kDateLength)) {
+            const std::optional<std::chrono::sys_days> day = base::CalendarDate(
+                base::DigitsValue(t, 0, 4), base::DigitsValue(t, 5, 2), base::DigitsValue(t, 8, 2));
+            if (!day) return std::nullopt;
+            date.copy(date_, kDateLength);
+            day_ = day->time_since_epoch().count();
+            haveDay_ = true;
+        }
+        return day_ * 86400 + hour * 3600 + minute * 60 + second;
+    }
+
+    static constexpr std::size_t kDateLength = 10;
+    char date_[kDateLength] = {};
+    std::int64_t day_ = 0;  // days since 1970-01-01 of date_
+    bool haveDay_ = false;
+};
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -315,29 +345,34 @@ private:
     }
 
     // The point from the working texts; false when a stored coordinate is no number.
-    bool FillPoint(TrackPoint& point) const {
+    bool FillPoint(TrackPoint& point) {
         point.lat.assign(lat_);
         point.lon.assign(lon_);
-        point.ele.assign(ele_);
         // An elevation that is no number would break the coordinate tuple of the line.
-        if (!ParseCoordinate(point.ele.view())) point.ele.assign("0");
-        SetPointTime(point, time_);
+        const std::string_view ele = Stored(ele_);
+        point.ele.assign(ParseCoordinate(ele) ? ele : "0");
+        times_.Read(time_, point);
         point.kept = true;
         point.segmentStart = false;
-        const std::optional<double> lat = ParseCoordinate(point.lat.view());
-        const std::optional<double> lon = ParseCoordinate(point.lon.view());
+        const std::optional<double> lat = ParseCoordinate(Stored(lat_));
+        const std::optional<double> lon = ParseCoordinate(Stored(lon_));
         if (!lat || !lon) return false;
         point.latValue = *lat;
         point.lonValue = *lon;
         return true;
     }
 
+    // The part of a working text the store keeps.
+    static std::string_view Stored(const std::string& text) {
+        return std::string_view(text).substr(0, PackedNumber::kCapacity);
+    }
+
     // Tested on the whole trimmed texts, not on the stored cut.
     bool LeavesHomeRegion(const TrackPoint& point) const {
         const std::optional<double> lat =
-            lat_.size() == point.lat.size() ? point.latValue : ParseCoordinate(lat_);
+            lat_.size() <= PackedNumber::kCapacity ? point.latValue : ParseCoordinate(lat_);
         const std::optional<double> lon =
-            lon_.size() == point.lon.size() ? point.lonValue : ParseCoordinate(lon_);
+            lon_.size() <= PackedNumber::kCapacity ? point.lonValue : ParseCoordinate(lon_);
         return lat && lon && IsOutsideHomeRegion(*lon, *lat);
     }
 
@@ -363,6 +398,7 @@ private:
     bool inTag_ = false;  // a "<trkpt" start tag goes on over the next lines
     std::string tag_;     // that tag so far, its lines joined by blanks
     long tagLine_ = 0;    // the line where it began
+    TimeReader times_;
 };
 
 }  // namespace
@@ -386,38 +422,44 @@ void LoadTrack(const std::string& path, TrackStore& store) {
 }
 
 std::optional<double> ParseCoordinate(std::string_view text) {
-    std::size_t i = 0;
-    if (!text.empty() && text[0] == '-') i = 1;
-    if (i == text.size()) return std::nullopt;  // empty, or a lone '-'
+    const bool negative = !text.empty() && text[0] == '-';
+    const std::size_t first = negative ? 1 : 0;
+    if (first == text.size()) return std::nullopt;  // empty, or a lone '-'
+    std::uint64_t mantissa = 0;
+    int digits = 0;
+    int fractionDigits = 0;
     bool point = false;
-    bool digits = false;
-    for (std::size_t k = i; k < text.size(); ++k) {
-        if (text[k] == '.') {
+    for (std::size_t k = first; k < text.size(); ++k) {
+        const char c = text[k];
+        if (c == '.') {
             if (point) return std::nullopt;
             point = true;
-        } else if (IsDigit(text[k])) {
-            digits = true;
+        } else if (IsDigit(c)) {
+            if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+            ++digits;
+            fractionDigits += point ? 1 : 0;
         } else {
             return std::nullopt;
         }
     }
-    if (!digits) return 0.0;  // "." and "-." read as zero
+    if (digits == 0) return 0.0;  // "." and "-." read as zero
+    // Both the digits and the power of ten are exact doubles here, so one division gives the
+    // correctly rounded value, as from_chars does; longer texts take from_chars.
+    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
+                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
     double value = 0.0;
-    const char* first = text.data() + i;
-    const char* last = text.data() + text.size();
-    auto [end, ec] = std::from_chars(first, last, value, std::chars_format::fixed);
-    if (ec != std::errc() || end != last) return std::nullopt;
-    return i == 1 ? -value : value;
+    if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && fractionDigits <= 22) {
+        value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
+    } else {
+        const char* last = text.data() + text.size();
+        auto [end, ec] = std::from_chars(text.data() + first, last, value, std::chars_format::fixed);
+        if (ec != std::errc() || end != last) return std::nullopt;
+    }
+    return negative ? -value : value;
 }
 
-void SetPointTime(TrackPoint& point, std::string_view text) {
-    point.time.assign(text);
-    point.timeKind = TimeKind::None;
-    if (point.time.size() != kTimeLength) return;
-    const std::optional<std::int64_t> seconds = TimeSeconds(point.time.view());
-    point.timeKind = seconds ? TimeKind::Valid : TimeKind::Invalid;
-    point.seconds = seconds.value_or(0);
-}
+void SetPointTime(TrackPoint& point, std::string_view text) { TimeReader().Read(text, point); }
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 

@@ -20,9 +20,9 @@ void LoadTrack(const std::string& path, TrackStore& store);
 // after the first character or a second '.'.
 std::optional<double> ParseCoordinate(std::string_view text);
 
-// Stores the time text (cut to 23 characters) and what it tells the speed filter: only a
-// text of the form YYYY-MM-DDThh:mm:ssZ is measured; one of that form that names no valid
-// date and time is marked invalid.
+// Sets what the time text tells the speed filter: only a text of the 20-character form
+// YYYY-MM-DDThh:mm:ssZ is measured; one of that form that names no valid date and time is
+// marked invalid.
 void SetPointTime(TrackPoint& point, std::string_view text);
 
 bool IsNumberChar(char c);

@@ -4,28 +4,30 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace omvo::tracks {
 
-// A text of at most N characters; a longer text keeps its first N characters.
-template <std::size_t N>
-class ShortText {
+// A decimal text of the GPX file as the map shows it: at most 15 characters of
+// "0123456789.-", packed four bits a character so a point stays small. A longer text keeps
+// its first 15 characters; any other character reads back as '?'.
+class PackedNumber {
 public:
-    void assign(std::string_view text) {
-        size_ = static_cast<std::uint8_t>(text.size() < N ? text.size() : N);
-        if (size_ != 0) std::memcpy(data_, text.data(), size_);
+    static constexpr std::size_t kCapacity = 15;
+
+    void assign(std::string_view text);
+    std::size_t size() const { return static_cast<std::size_t>(bits_ & 0xF); }
+    void AppendTo(std::string& out) const;
+    std::string str() const {
+        std::string text;
+        AppendTo(text);
+        return text;
     }
-    std::string_view view() const { return {data_, size_}; }
-    std::size_t size() const { return size_; }
-    bool empty() const { return size_ == 0; }
 
 private:
-    char data_[N] = {};
-    std::uint8_t size_ = 0;
+    std::uint64_t bits_ = 0;  // the length in the low four bits, then a character each four
 };
 
 // What a point's time text tells the speed filter.
@@ -36,18 +38,19 @@ enum class TimeKind : std::uint8_t {
 };
 
 struct TrackPoint {
-    ShortText<15> lat;
-    ShortText<15> lon;
-    ShortText<15> ele;   // "0" when the GPX point had no elevation
-    ShortText<23> time;  // the time element's text; empty when the point had none
+    // The values read once when the point is stored.
+    double latValue = 0.0;
+    double lonValue = 0.0;
+    std::int64_t seconds = 0;  // since 1970-01-01 00:00:00, when timeKind is Valid
+    // The texts the map shows: trimmed, cut to 15 characters.
+    PackedNumber lat;
+    PackedNumber lon;
+    PackedNumber ele;  // "0" when the GPX point had none
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
-    // The stored lat and lon texts and the time, read once when the point is stored.
-    double latValue = 0.0;
-    double lonValue = 0.0;
-    std::int64_t seconds = 0;  // since 1970-01-01 00:00:00
 };
+static_assert(sizeof(TrackPoint) <= 64, "a point must stay small: tracks can be long");
 
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
 // allocates per track, not per point. It grows as needed; there is no fixed limit.

@@ -17,8 +17,8 @@ inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view l
     point.lon.assign(lon);
     point.ele.assign(ele);
     SetPointTime(point, time);
-    point.latValue = ParseCoordinate(point.lat.view()).value();
-    point.lonValue = ParseCoordinate(point.lon.view()).value();
+    point.latValue = ParseCoordinate(lat).value();
+    point.lonValue = ParseCoordinate(lon).value();
     point.kept = true;
     point.segmentStart = segmentStart || store.points.size() == 1;
     if (point.segmentStart) ++store.segmentCount;

@@ -18,19 +18,19 @@ using testing::AddPointAt;
 // The labels of the points left in the store, in order.
 std::vector<std::string> Labels(const TrackStore& store) {
     std::vector<std::string> labels;
-    for (const TrackPoint& p : store.points) labels.emplace_back(p.ele.view());
+    for (const TrackPoint& p : store.points) labels.push_back(p.ele.str());
     return labels;
 }
 
 // A track of legs with the given headings (degrees clockwise from north, on the degree
-// grid), points labelled p1, p2, ...; a segment starts at each point named in `starts`.
+// grid), points labelled 1, 2, ... in their elevation; a segment starts at each point named in `starts`.
 TrackStore Path(const std::vector<double>& headings, const std::vector<int>& starts = {}) {
     TrackStore store;
     double lat = 54.7, lon = 20.5;
     auto add = [&](int n) {
         bool start = false;
         for (int s : starts) start = start || s == n;
-        AddPointAt(store, lat, lon, "p" + std::to_string(n), "", start);
+        AddPointAt(store, lat, lon, std::to_string(n), "", start);
     };
     add(1);
     for (std::size_t k = 0; k < headings.size(); ++k) {
@@ -44,7 +44,7 @@ TrackStore Path(const std::vector<double>& headings, const std::vector<int>& sta
 
 std::vector<std::string> P(std::initializer_list<int> numbers) {
     std::vector<std::string> labels;
-    for (int n : numbers) labels.push_back("p" + std::to_string(n));
+    for (int n : numbers) labels.push_back(std::to_string(n));
     return labels;
 }
 
@@ -89,7 +89,7 @@ TrackStore TimedRun(const std::vector<int>& minutes, const std::vector<int>& sta
                       minutes[k] % 60);
         bool start = false;
         for (int s : starts) start = start || s == n;
-        AddPointAt(store, 54.7 + k / 111.13486666666667, 20.5, "p" + std::to_string(n), time,
+        AddPointAt(store, 54.7 + k / 111.13486666666667, 20.5, std::to_string(n), time,
                    start);
     }
     return store;
