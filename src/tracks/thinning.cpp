@@ -42,9 +42,16 @@ void CornerFilter(TrackStore& store, double mincorner) {
     // A point is kept where the track turns by the minimum corner at once, or where the
     // small turns since the last kept corner add up to it.
     std::vector<TrackPoint>& points = store.points;
+    if (points.size() < 3) return;
     double accumulated = 0.0;
+    // Each leg's direction serves two turns: the one at its start and the one at its end.
+    double before = LegDirection(points[1].latValue - points[0].latValue,
+                                 points[1].lonValue - points[0].lonValue);
     for (std::size_t i = 1; i + 1 < points.size(); ++i) {
-        const double turn = TurnAngle(points[i - 1], points[i], points[i + 1]);
+        const double after = LegDirection(points[i + 1].latValue - points[i].latValue,
+                                          points[i + 1].lonValue - points[i].lonValue);
+        const double turn = after - before;
+        before = after;
         if (std::fabs(turn) >= mincorner) {
             accumulated = 0.0;  // a corner of its own; the point keeps its flag
             continue;
