@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <pthread.h>
 #include <signal.h>
 #include <unistd.h>
 
@@ -126,12 +127,17 @@ void ForgetTemporaryFile(const std::string& path) {
 
 StopSignalsHeld::StopSignalsHeld() {
     sigset_t set = StopSignalSet();
-    sigprocmask(SIG_BLOCK, &set, nullptr);
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 StopSignalsHeld::~StopSignalsHeld() {
     sigset_t set = StopSignalSet();
-    sigprocmask(SIG_UNBLOCK, &set, nullptr);
+    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
+}
+
+void KeepStopSignalsFromThisThread() {
+    sigset_t set = StopSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, nullptr);
 }
 
 }  // namespace omvo::base

@@ -44,6 +44,10 @@ void RegisterTemporaryFile(const std::string& path);
 // not registered is ignored.
 void ForgetTemporaryFile(const std::string& path);
 
+// Stop signals never reach the calling thread: for worker threads, so that the main thread
+// alone removes the temporary files, and never while it holds the signals back.
+void KeepStopSignalsFromThisThread();
+
 // While an object of this class lives, stop signals wait; one that arrived acts when the
 // object ends. Keeps a group of file operations (renaming the finished documents) whole.
 class StopSignalsHeld {

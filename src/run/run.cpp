@@ -1,18 +1,22 @@
 #include "run/run.hpp"
 
+#include <memory>
 #include <optional>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
 
 #include "base/console.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
-#include "kml/trip_description.hpp"
 #include "catalogue/trip_list.hpp"
 #include "kml/documents.hpp"
 #include "kml/overlay_placemarks.hpp"
 #include "kml/trip_placemarks.hpp"
 #include "overlays/overlay_file.hpp"
 #include "run/settings.hpp"
-#include "tracks/gpx_reader.hpp"
+#include "run/track_loader.hpp"
 #include "tracks/thinning.hpp"
 
 namespace omvo::run {
@@ -27,6 +31,15 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     kml::Documents documents(settings.kmlpath);
+    // The tracks load ahead on other threads from here on; the run takes them in trip order.
+    std::vector<std::string> gpxPaths;
+    gpxPaths.reserve(trips.size());
+    for (const catalogue::TripRecord& trip : trips) {
+        gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
+    }
+    const unsigned cores = std::thread::hardware_concurrency();
+    TrackLoader loader(std::move(gpxPaths), cores, cores + 1);
+
     documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
 
     // Overlay placemarks stand in the main and the far document, before every trip.
@@ -36,22 +49,24 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         }
     }
 
-    tracks::TrackStore store;
-    for (const catalogue::TripRecord& trip : trips) {
-        const std::string tripId = catalogue::TripId(trip);
+    for (std::size_t k = 0; k < trips.size(); ++k) {
+        const catalogue::TripRecord& trip = trips[k];
         // Classified before its progress line starts: a warning about its dates then stands
         // on a line of its own.
         const catalogue::TripClass tripClass = catalogue::ClassifyTrip(trip);
         base::ConsoleText("Загрузка ");
-        base::ConsoleBytes(tripId);
+        base::ConsoleBytes(catalogue::TripId(trip));
         base::ConsoleText("tr.gpx");
-        tracks::LoadTrack(settings.gpxpath + tripId + "tr.gpx", store);
+        std::unique_ptr<LoadedTrack> track = loader.Take(k);
+        track->Report();
+        tracks::TrackStore& store = track->store;
         const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
         base::ConsoleText(" ok.  Фильтрация...");
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
         kml::WriteTripPlacemarks(documents, route, trip, tripClass, store);
         base::ConsoleText(" ok.\r\n");
+        loader.Recycle(std::move(track));
     }
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());

@@ -321,12 +321,12 @@ private:
         tag_.clear();
     }
 
-    void WarnSkipped(long lineNumber) const {
+    void WarnSkipped(long lineNumber) {
         std::string text = store_.path;
         text += ", line ";
         base::AppendInt(text, lineNumber);
         text += ": track point with an unreadable coordinate skipped";
-        base::Warning(text);
+        store_.warnings.push_back(std::move(text));
     }
 
     void StorePoint() {
@@ -403,22 +403,43 @@ private:
 
 }  // namespace
 
-void LoadTrack(const std::string& path, TrackStore& store) {
+bool ReadTrack(const std::string& path, TrackStore& store) {
     store.Reset();
     store.path = path;
-    if (!base::FileExists(path)) {
-        base::ConsoleText("Файл ");
-        base::ConsoleBytes(path);
-        base::ConsoleText(" не найден!\r\n");
-        throw base::RunStop(1);
-    }
+    if (!base::FileExists(path)) return false;
     base::TextFile file(path);
     TrackReader reader(store);
     std::string_view line;
     while (file.NextLine(line)) reader.ReadLine(line, file.lineNumber());
     reader.Finish();
     file.Close();
-    if (store.points.empty()) base::Warning(path + ": no track point; the trip adds no placemark");
+    if (store.points.empty()) {
+        store.warnings.push_back(path + ": no track point; the trip adds no placemark");
+    }
+    return true;
+}
+
+void ReportTrack(bool found, const TrackStore& store) {
+    for (const std::string& warning : store.warnings) base::Warning(warning);
+    if (!found) {
+        base::ConsoleText("Файл ");
+        base::ConsoleBytes(store.path);
+        base::ConsoleText(" не найден!\r\n");
+        throw base::RunStop(1);
+    }
+}
+
+void LoadTrack(const std::string& path, TrackStore& store) {
+    bool found = false;
+    try {
+        found = ReadTrack(path, store);
+    } catch (...) {
+        // The warnings before a failure are shown before its report, as they would have been
+        // had they been written at once.
+        for (const std::string& warning : store.warnings) base::Warning(warning);
+        throw;
+    }
+    ReportTrack(found, store);
 }
 
 std::optional<double> ParseCoordinate(std::string_view text) {

@@ -10,9 +10,16 @@
 namespace omvo::tracks {
 
 // Loads the file into the store, marks segment starts (a new track section 5 km or more
-// away from the previous point) and sets the far flag. When no file exists at the path,
-// writes "Файл <path> не найден!" and a line end to the console and throws RunStop(1).
-// Throws InOutError when the file cannot be read.
+// away from the previous point) and sets the far flag, without a word on the console: the
+// warnings are kept in the store. False when no file exists at the path. Throws InOutError
+// when the file cannot be read. Safe to run for different stores on different threads.
+bool ReadTrack(const std::string& path, TrackStore& store);
+
+// The console side of a load: writes the store's warnings; when no file was found, writes
+// "Файл <path> не найден!" and a line end and throws RunStop(1).
+void ReportTrack(bool found, const TrackStore& store);
+
+// ReadTrack, then ReportTrack.
 void LoadTrack(const std::string& path, TrackStore& store);
 
 // A coordinate text as the store keeps it: an optional leading '-', digits with at most one

@@ -59,12 +59,14 @@ struct TrackStore {
     int segmentCount = 0;
     bool far = false;                 // some point lies outside the home region
     std::string path;                 // the GPX file, named in warnings
+    std::vector<std::string> warnings;  // of the load, for the console
 
     std::size_t pointCount() const { return points.size(); }
     void Reset() {
         points.clear();
         segmentCount = 0;
         far = false;
+        warnings.clear();
     }
 };
 
