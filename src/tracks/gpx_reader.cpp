@@ -23,7 +23,6 @@ namespace {
 constexpr std::string_view kTrackOpen = "<trk>";
 constexpr std::string_view kPointOpen = "<trkpt";
 constexpr std::string_view kPointClose = "</trkpt>";
-constexpr std::string_view kTagEnd = "/>";
 constexpr std::string_view kEleOpen = "<ele>";
 constexpr std::string_view kTimeOpen = "<time>";
 constexpr double kSegmentGapKm = 5.0;
