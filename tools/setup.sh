@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building and testing need, skipping those present.
+# Installs the Debian packages that building and testing need, skipping those present:
+# the g++ build, the clang build with sanitizers and libFuzzer (libclang-rt-14-dev holds
+# their runtimes), libxml2 for the fuzz harnesses, and the tools the end-to-end tests use.
 set -euo pipefail
-packages=(g++ cmake ninja-build libgtest-dev python3 libxml2-utils gdal-bin)
+packages=(g++ clang libclang-rt-14-dev cmake ninja-build libgtest-dev libxml2-dev python3
+          libxml2-utils gdal-bin)
 missing=()
 for package in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
@@ -11,6 +14,8 @@ if [ ${#missing[@]} -gt 0 ]; then
   sudo=""
   [ "$(id -u)" -ne 0 ] && sudo="sudo"
   echo "Installing: ${missing[*]}"
-  $sudo apt-get update -q
-  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+  # sudo resets the environment: the setting goes in through env.
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get update -q
+  $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends \
+    "${missing[@]}"
 fi
