@@ -1,8 +1,18 @@
 #!/usr/bin/env bash
-# Builds everything and runs the whole test suite: unit tests and end-to-end tests.
+# Builds everything and runs the whole test suite (what CI runs), warnings being errors:
+#   build/       Release build: unit and end-to-end tests;
+#   build-asan/  clang with AddressSanitizer and UndefinedBehaviorSanitizer: the same tests.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release
-cmake --build build
-ctest --test-dir build --output-on-failure -j "$(nproc)"
+jobs=$(nproc)
+
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DOMVO_WERROR=ON
+cmake --build build -j "$jobs"
+ctest --test-dir build --output-on-failure -j "$jobs"
+
+cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DOMVO_SANITIZE=ON -DOMVO_BUILD_BENCH=OFF -DOMVO_WERROR=ON
+cmake --build build-asan -j "$jobs"
+ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
