@@ -1,40 +1,58 @@
-// Any bytes as a GPX file: loading, thinning and drawing never crash, and the store keeps
-// its invariants.
-#include <cstdio>
+// Any bytes as a GPX file: loaded, thinned with one of a few threshold pairs (chosen by the
+// input's length) and drawn. After thinning the store holds only kept points, starts with a
+// segment start and counts its segment starts right; the documents stay well-formed.
 #include <cstdlib>
-#include <string>
-#include <unistd.h>
+#include <iterator>
 
+#include "base/errors.hpp"
 #include "catalogue/trip_list.hpp"
-#include "kml/documents.hpp"
+#include "fuzz_support.hpp"
 #include "kml/trip_placemarks.hpp"
 #include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
 
-extern "C" int LLVMFuzzerTestOneInput(const unsigned char* data, std::size_t size) {
-    static const std::string dir = [] {
-        char name[] = "/tmp/omvo-fuzz-XXXXXX";
-        return std::string(mkdtemp(name)) + "/";
-    }();
-    const std::string path = dir + "trk.gpx";
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    std::fwrite(data, 1, size, f);
-    std::fclose(f);
+namespace {
 
-    omvo::tracks::TrackStore store;
-    omvo::tracks::LoadTrack(path, store);
-    omvo::tracks::ThinTrack(store, 3.0, 12.0);
+using namespace omvo;
+
+struct Thresholds {
+    double minspeed;
+    double mincorner;
+};
+constexpr Thresholds kThresholds[] = {{3, 12}, {0, 0}, {25, 60}, {-1, 179}};
+
+void CheckThinnedStore(const tracks::TrackStore& store) {
     int starts = 0;
-    for (const omvo::tracks::TrackPoint& point : store.points) {
-        if (!point.kept) std::abort();
-        starts += point.segmentStart ? 1 : 0;
+    for (int i = 1; i <= store.pointCount(); ++i) {
+        if (!store.at(i).kept) std::abort();
+        if (store.at(i).segmentStart) ++starts;
     }
     if (starts != store.segmentCount) std::abort();
-    if (!store.points.empty() && !store.points[0].segmentStart) std::abort();
+    if (store.pointCount() > 0 && !store.at(1).segmentStart) std::abort();
+}
 
-    omvo::catalogue::TripRecord trip;
-    trip.line[1] = "Code: ab123";
-    omvo::kml::Documents documents(dir);
-    omvo::kml::WriteTripPlacemarks(documents, trip, store);
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const catalogue::TTripRecord trip{{"Ride: Around the lake", "Code: vp101",
+                                              "Dates:     15.07.2010", "Summary", "GPS"}};
+    // Reused from input to input, as a run reuses it from trip to trip.
+    static tracks::TrackStore store;
+    const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", fuzz::Bytes(data, size));
+    const Thresholds& thresholds = kThresholds[size % std::size(kThresholds)];
+    try {
+        tracks::LoadTrack(path, store);
+        tracks::ThinTrack(store, thresholds.minspeed, thresholds.mincorner);
+    } catch (const base::RunStop&) {
+        return 0;
+    } catch (const base::InOutError&) {
+        return 0;
+    }
+    CheckThinnedStore(store);
+    fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {
+        documents.outputMode =
+            store.far ? kml::TOutputMode::MainAndFar : kml::TOutputMode::MainAndHome;
+        kml::WriteTripPlacemarks(documents, trip, store);
+    }));
     return 0;
 }

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds everything and runs the whole test suite (what CI runs), warnings being errors:
 #   build/       Release build: unit and end-to-end tests;
-#   build-asan/  clang with AddressSanitizer and UndefinedBehaviorSanitizer: the same tests.
+#   build-asan/  clang with AddressSanitizer and UndefinedBehaviorSanitizer: the same tests;
+#   build-fuzz/  the fuzz harnesses, each run for 30 seconds from its seeds.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 tools/setup.sh
@@ -16,3 +17,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYP
 cmake --build build-asan -j "$jobs"
 ctest --test-dir build-asan --output-on-failure -j "$jobs"
 
+cmake -S . -B build-fuzz -G Ninja -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DOMVO_BUILD_FUZZERS=ON -DOMVO_BUILD_TESTS=OFF -DOMVO_BUILD_BENCH=OFF -DOMVO_WERROR=ON
+cmake --build build-fuzz -j "$jobs"
+tools/fuzz.sh build-fuzz 30

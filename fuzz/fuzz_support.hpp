@@ -1,0 +1,32 @@
+#pragma once
+// What the fuzz harnesses share: a scratch folder per process for the files the readers
+// take, writing a complete set of documents, and the well-formedness check of a document.
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "kml/documents.hpp"
+
+namespace omvo::fuzz {
+
+inline std::string_view Bytes(const std::uint8_t* data, std::size_t size) {
+    return {reinterpret_cast<const char*>(data), size};
+}
+
+// The scratch folder of this process, ending in '/'; made on first use, removed at exit.
+const std::string& ScratchFolder();
+
+// Writes the bytes to the named file in the scratch folder, replacing it; returns its path.
+std::string WriteScratchFile(std::string_view name, std::string_view bytes);
+
+// Writes the three documents into the scratch folder (header, what `body` writes, footer),
+// closes them and returns the text of the main document.
+std::string WriteDocuments(const std::function<void(kml::Documents&)>& body);
+
+// Aborts with libxml2's complaint on standard error unless the text is well-formed XML.
+void CheckWellFormed(std::string_view xml);
+
+}  // namespace omvo::fuzz
