@@ -65,11 +65,9 @@ std::string WriteScratchFile(std::string_view name, std::string_view bytes) {
 
 std::string WriteDocuments(const std::function<void(kml::Documents&)>& body) {
     kml::Documents documents(ScratchFolder());
-    documents.outputMode = kml::TOutputMode::AllDocuments;
-    documents.WriteRouted(kml::DocumentHeader());
+    documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
     body(documents);
-    documents.outputMode = kml::TOutputMode::AllDocuments;
-    documents.WriteRouted(kml::DocumentFooter());
+    documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
     documents.Close();
     return ReadWholeFile(ScratchFolder() + std::string(kml::kMainDocumentName));
 }

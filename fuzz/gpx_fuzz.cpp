@@ -23,18 +23,18 @@ constexpr Thresholds kThresholds[] = {{3, 12}, {0, 0}, {25, 60}, {-1, 179}};
 
 void CheckThinnedStore(const tracks::TrackStore& store) {
     int starts = 0;
-    for (int i = 1; i <= store.pointCount(); ++i) {
-        if (!store.at(i).kept) std::abort();
-        if (store.at(i).segmentStart) ++starts;
+    for (const tracks::TrackPoint& point : store.points) {
+        if (!point.kept) std::abort();
+        if (point.segmentStart) ++starts;
     }
     if (starts != store.segmentCount) std::abort();
-    if (store.pointCount() > 0 && !store.at(1).segmentStart) std::abort();
+    if (!store.points.empty() && !store.points[0].segmentStart) std::abort();
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const catalogue::TTripRecord trip{{"Ride: Around the lake", "Code: vp101",
+    static const catalogue::TripRecord trip{{"Ride: Around the lake", "Code: vp101",
                                               "Dates:     15.07.2010", "Summary", "GPS"}};
     // Reused from input to input, as a run reuses it from trip to trip.
     static tracks::TrackStore store;
@@ -50,9 +50,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     CheckThinnedStore(store);
     fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {
-        documents.outputMode =
-            store.far ? kml::TOutputMode::MainAndFar : kml::TOutputMode::MainAndHome;
-        kml::WriteTripPlacemarks(documents, trip, store);
+        const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
+        kml::WriteTripPlacemarks(documents, route, trip, catalogue::TripClass::DayTrip, store);
     }));
     return 0;
 }

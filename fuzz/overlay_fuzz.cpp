@@ -3,7 +3,10 @@
 // one (the last value wins). The placemark must keep a document well-formed.
 #include "base/errors.hpp"
 #include "fuzz_support.hpp"
+#include <optional>
+
 #include "kml/overlay_placemarks.hpp"
+#include "overlays/overlay_file.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     using namespace omvo;
@@ -13,7 +16,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     fuzz::WriteScratchFile("overlay.txt", content);
     std::string placemark;
     try {
-        placemark = kml::MakeOverlayPlacemark(path);
+        if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(path)) {
+            placemark = kml::MakeOverlayPlacemark(*overlay);
+        }
     } catch (const base::RunStop&) {
         return 0;
     } catch (const base::InOutError&) {

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace omvo;
     const std::string path = fuzz::WriteScratchFile("omvo-covering.ini", fuzz::Bytes(data, size));
     try {
-        const run::TSettings settings = run::ReadSettings(path);
+        const run::Settings settings = run::ReadSettings(path);
         if (!std::isfinite(settings.minspeed) || !std::isfinite(settings.mincorner)) std::abort();
     } catch (const base::RunStop&) {
     } catch (const base::InOutError&) {

@@ -25,7 +25,7 @@ void CheckDateRange(std::string_view datesLine) {
 
 tracks::TrackStore OnePointStore() {
     tracks::TrackStore store;
-    tracks::TTrackPoint& point = store.points.emplace_back();
+    tracks::TrackPoint& point = store.points.emplace_back();
     point.lat.assign("54.7");
     point.lon.assign("20.5");
     point.ele.assign("0");
@@ -49,9 +49,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     static const tracks::TrackStore store = OnePointStore();
     fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {
-        for (const catalogue::TTripRecord& trip : trips) {
+        for (const catalogue::TripRecord& trip : trips) {
             CheckDateRange(trip.line[2]);
-            kml::WriteTripPlacemarks(documents, trip, store);
+            kml::WriteTripPlacemarks(documents, kml::Route::MainAndHome, trip,
+                                     catalogue::ClassifyTrip(trip), store);
         }
     }));
     return 0;
