@@ -8,7 +8,7 @@
 namespace omvo::base {
 
 OutputFile::OutputFile(std::string path)
-    : path_(std::move(path)), buffer_(std::make_unique<char[]>(kBufferSize)) {
+    : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     errno = 0;
     file_ = std::fopen(path_.c_str(), "wb");
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);

@@ -17,7 +17,7 @@ TextFile::TextFile(std::string path) : path_(std::move(path)) {
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : ENOENT, path_);
     std::setvbuf(file_, nullptr, _IONBF, 0);  // reads go straight into our own block
     capacity_ = kBlockSize;
-    buffer_ = std::make_unique<char[]>(capacity_);
+    buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
 }
 
 TextFile::~TextFile() {
@@ -69,7 +69,7 @@ bool TextFile::Refill() {
     }
     if (end_ == capacity_) {
         std::size_t grown = capacity_ * 2;
-        auto bigger = std::make_unique<char[]>(grown);
+        auto bigger = std::make_unique_for_overwrite<char[]>(grown);
         std::memcpy(bigger.get(), buffer_.get(), end_);
         buffer_ = std::move(bigger);
         capacity_ = grown;

@@ -484,7 +484,10 @@ void SetPointTime(TrackPoint& point, std::string_view text) { TimeReader().Read(
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
 std::string_view TrimTrailingZeros(std::string_view text) {
-    if (text.find('.') == std::string_view::npos) return text;
+    // Numbers are short: a plain loop beats a library search here.
+    bool point = false;
+    for (const char c : text) point = point || c == '.';
+    if (!point) return text;
     while (!text.empty() && text.back() == '0') text.remove_suffix(1);
     if (!text.empty() && text.back() == '.') text.remove_suffix(1);
     return text;
