@@ -51,12 +51,6 @@ std::optional<double> ParseDecimal(std::string_view text) {
     return negative ? -value : value;
 }
 
-int DigitsValue(std::string_view text, std::size_t from, std::size_t count) {
-    int value = 0;
-    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
-    return value;
-}
-
 void AppendInt(std::string& out, long value) {
     char digits[24];
     auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value);

@@ -16,7 +16,11 @@ std::optional<double> ParseDecimal(std::string_view text);
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 // The value of the `count` digits at `from` of the text, which the caller knows are digits.
-int DigitsValue(std::string_view text, std::size_t from, std::size_t count);
+inline int DigitsValue(std::string_view text, std::size_t from, std::size_t count) {
+    int value = 0;
+    for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');
+    return value;
+}
 
 // Appends a whole number in plain decimal.
 void AppendInt(std::string& out, long value);

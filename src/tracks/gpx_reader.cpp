@@ -122,6 +122,28 @@ private:
     bool haveDay_ = false;
 };
 
+// A coordinate text (without its sign) too long for the exact fast reading.
+std::optional<double> ParseLongCoordinate(std::string_view text, bool negative) {
+    std::size_t points = 0;
+    bool digits = false;
+    for (const char c : text) {
+        if (c == '.') {
+            ++points;
+        } else if (IsDigit(c)) {
+            digits = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (points > 1) return std::nullopt;
+    if (!digits) return 0.0;  // "." and "-." read as zero
+    double value = 0.0;
+    const char* last = text.data() + text.size();
+    const auto [end, ec] = std::from_chars(text.data(), last, value, std::chars_format::fixed);
+    if (ec != std::errc() || end != last) return std::nullopt;
+    return negative ? -value : value;
+}
+
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // The end of an exponent ("e" or "E", an optional sign, at least one digit) that starts at
@@ -136,44 +158,54 @@ std::size_t ExponentEnd(std::string_view text, std::size_t from) {
     return p > digits ? p : from;
 }
 
-// The shortest plain decimal text that reads back as `value`; empty when there is none.
-void WritePlainDecimal(double value, std::string& out) {
-    char digits[1100];  // room for the longest fixed form of any double
-    const auto [end, ec] = std::to_chars(digits, digits + sizeof digits, value,
-                                         std::chars_format::fixed);
-    if (ec != std::errc()) {
-        out.clear();
-        return;
-    }
-    out.assign(digits, end);
-}
+// A number as the reader keeps it from line to line, read once: the trimmed text's first 15
+// characters as the map shows them, and the values the reader needs.
+struct WorkingNumber {
+    bool empty = true;             // nothing was read: no number characters at all
+    PackedNumber text;             // trimmed, cut to what the store keeps
+    std::optional<double> stored;  // the value of that text; nothing when it is no number
+    std::optional<double> whole;   // the value of the whole trimmed text
 
-// Reads the number that starts at `from` into `out`: blanks, tabs and a '+' before it are
-// skipped, then the run of number characters is taken. A run followed by an exponent, as
-// programs that print doubles in scientific form write it ("-9.0E-4"), becomes its plain
-// decimal ("-0.0009"), so the point is drawn where the file means it.
-void ReadNumber(std::string_view text, std::size_t from, std::string& out) {
+    void Clear() { *this = WorkingNumber{}; }
+
+    void Set(std::string_view run) {
+        empty = run.empty();
+        const std::string_view trimmed = TrimTrailingZeros(run);
+        const std::string_view cut = trimmed.substr(0, PackedNumber::kCapacity);
+        text.assign(cut);
+        stored = ParseCoordinate(cut);
+        whole = trimmed.size() > cut.size() ? ParseCoordinate(trimmed) : stored;
+    }
+};
+
+// Reads the number that starts at `from`: blanks, tabs and a '+' before it are skipped, then
+// the run of number characters is taken. A run followed by an exponent, as programs that
+// print doubles in scientific form write it ("-9.0E-4"), becomes its shortest plain decimal
+// ("-0.0009"), so the point is drawn where the file means it; one beyond the range of a
+// double is no number.
+void ReadNumber(std::string_view text, std::size_t from, WorkingNumber& out) {
     while (from < text.size() && IsBlank(text[from])) ++from;
     if (from < text.size() && text[from] == '+') ++from;
     std::size_t end = from;
     while (end < text.size() && IsNumberChar(text[end])) ++end;
     const std::string_view run = text.substr(from, end - from);
     const std::size_t exponentEnd = ExponentEnd(text, end);
-    if (exponentEnd != end && base::ParseDecimal(run)) {
-        const std::optional<double> value = base::ParseDecimal(text.substr(from, exponentEnd - from));
-        if (value) {
-            WritePlainDecimal(*value, out);
-        } else {
-            out.clear();  // beyond the range of a double: no number
-        }
+    if (exponentEnd == end || !base::ParseDecimal(run)) {
+        out.Set(run);
         return;
     }
-    out.assign(run);
+    const std::optional<double> value = base::ParseDecimal(text.substr(from, exponentEnd - from));
+    char plain[1100];  // room for the longest fixed form of any double
+    const auto [plainEnd, ec] =
+        value ? std::to_chars(plain, plain + sizeof plain, *value, std::chars_format::fixed)
+              : std::to_chars_result{plain, std::errc::value_too_large};
+    out.Set(ec == std::errc() ? std::string_view(plain, static_cast<std::size_t>(plainEnd - plain))
+                              : std::string_view());
 }
 
 // Reads the number of the first attribute `name` (such as "lat") whose '=' and opening
-// quote follow, blanks allowed around the '='; leaves `out` empty when there is none.
-void ReadAttributeNumber(std::string_view text, std::string_view name, std::string& out) {
+// quote follow, blanks allowed around the '='; nothing is read when there is none.
+void ReadAttributeNumber(std::string_view text, std::string_view name, WorkingNumber& out) {
     for (std::size_t pos = text.find(name); pos != std::string_view::npos;
          pos = text.find(name, pos + 1)) {
         std::size_t p = pos + name.size();
@@ -186,10 +218,8 @@ void ReadAttributeNumber(std::string_view text, std::string_view name, std::stri
             return;
         }
     }
-    out.clear();
+    out.Clear();
 }
-
-void TrimInPlace(std::string& text) { text.resize(TrimTrailingZeros(text).size()); }
 
 // Where the markers of one piece stand, as positions in the piece.
 struct PieceMarkers {
@@ -285,8 +315,8 @@ private:
             if (tagEnd == std::string_view::npos && endsLine) {
                 // The start tag goes on over the next lines; its attributes are read when
                 // it ends.
-                lat_.clear();
-                lon_.clear();
+                lat_.Clear();
+                lon_.Clear();
                 inTag_ = true;
                 tagLine_ = lineNumber_;
                 tag_.assign(piece);
@@ -294,12 +324,12 @@ private:
             }
             ReadAttributeNumber(piece, "lat", lat_);
             ReadAttributeNumber(piece, "lon", lon_);
-            if (lat_.empty() || lon_.empty()) WarnSkipped(lineNumber_);
+            if (lat_.empty || lon_.empty) WarnSkipped(lineNumber_);
             if (tagEnd != std::string_view::npos && tagEnd > 0 && piece[tagEnd - 1] == '/') {
                 complete = true;
             }
         }
-        if (lat_.empty() || lon_.empty()) return;
+        if (lat_.empty || lon_.empty) return;
 
         if (markers.ele != std::string_view::npos) {
             ReadNumber(piece, markers.ele + kEleOpen.size(), ele_);
@@ -316,7 +346,7 @@ private:
         inTag_ = false;
         ReadAttributeNumber(tag_, "lat", lat_);
         ReadAttributeNumber(tag_, "lon", lon_);
-        if (lat_.empty() || lon_.empty()) WarnSkipped(tagLine_);
+        if (lat_.empty || lon_.empty) WarnSkipped(tagLine_);
         tag_.clear();
     }
 
@@ -329,50 +359,39 @@ private:
     }
 
     void StorePoint() {
-        if (ele_.empty()) ele_ = "0";
-        TrimInPlace(lat_);
-        TrimInPlace(lon_);
-        TrimInPlace(ele_);
         TrackPoint& point = store_.points.emplace_back();
         if (!FillPoint(point)) {
             store_.points.pop_back();
             WarnSkipped(lineNumber_);
             return;
         }
-        if (!store_.far) store_.far = LeavesHomeRegion(point);
+        if (!store_.far) store_.far = LeavesHomeRegion();
         MarkSegmentStart();
     }
 
-    // The point from the working texts; false when a stored coordinate is no number.
+    // The point from the working values; false when a stored coordinate is no number.
     bool FillPoint(TrackPoint& point) {
-        point.lat.assign(lat_);
-        point.lon.assign(lon_);
-        // An elevation that is no number would break the coordinate tuple of the line.
-        const std::string_view ele = Stored(ele_);
-        point.ele.assign(ParseCoordinate(ele) ? ele : "0");
+        if (!lat_.stored || !lon_.stored) return false;
+        point.lat = lat_.text;
+        point.lon = lon_.text;
+        point.latValue = *lat_.stored;
+        point.lonValue = *lon_.stored;
+        // A point without an elevation of its own gets 0; so does one whose elevation is no
+        // number, which would break the coordinate tuple of the line.
+        if (ele_.empty || !ele_.stored) {
+            point.ele.assign("0");
+        } else {
+            point.ele = ele_.text;
+        }
         times_.Read(time_, point);
         point.kept = true;
         point.segmentStart = false;
-        const std::optional<double> lat = ParseCoordinate(Stored(lat_));
-        const std::optional<double> lon = ParseCoordinate(Stored(lon_));
-        if (!lat || !lon) return false;
-        point.latValue = *lat;
-        point.lonValue = *lon;
         return true;
     }
 
-    // The part of a working text the store keeps.
-    static std::string_view Stored(const std::string& text) {
-        return std::string_view(text).substr(0, PackedNumber::kCapacity);
-    }
-
     // Tested on the whole trimmed texts, not on the stored cut.
-    bool LeavesHomeRegion(const TrackPoint& point) const {
-        const std::optional<double> lat =
-            lat_.size() <= PackedNumber::kCapacity ? point.latValue : ParseCoordinate(lat_);
-        const std::optional<double> lon =
-            lon_.size() <= PackedNumber::kCapacity ? point.lonValue : ParseCoordinate(lon_);
-        return lat && lon && IsOutsideHomeRegion(*lon, *lat);
+    bool LeavesHomeRegion() const {
+        return lat_.whole && lon_.whole && IsOutsideHomeRegion(*lon_.whole, *lat_.whole);
     }
 
     // The first point of the file starts a segment, and so does the first point after a
@@ -391,7 +410,8 @@ private:
     }
 
     TrackStore& store_;
-    std::string lat_, lon_, ele_, time_;  // carried from line to line
+    WorkingNumber lat_, lon_, ele_;  // carried from line to line
+    std::string time_;
     bool pendingStart_ = true;
     long lineNumber_ = 0;
     bool inTag_ = false;  // a "<trkpt" start tag goes on over the next lines
@@ -443,39 +463,35 @@ void LoadTrack(const std::string& path, TrackStore& store) {
 
 std::optional<double> ParseCoordinate(std::string_view text) {
     const bool negative = !text.empty() && text[0] == '-';
-    const std::size_t first = negative ? 1 : 0;
-    if (first == text.size()) return std::nullopt;  // empty, or a lone '-'
+    const char* p = text.data() + (negative ? 1 : 0);
+    const char* const end = text.data() + text.size();
+    if (p == end) return std::nullopt;  // empty, or a lone '-'
+    // Up to 19 digits fit the integer exactly; the stored texts have at most 15 characters.
+    const std::string_view digitsText(p, static_cast<std::size_t>(end - p));
+    if (digitsText.size() > 19) return ParseLongCoordinate(digitsText, negative);
     std::uint64_t mantissa = 0;
-    int digits = 0;
+    const char* digitsEnd = p;
+    for (; digitsEnd < end && IsDigit(*digitsEnd); ++digitsEnd) {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(*digitsEnd - '0');
+    }
     int fractionDigits = 0;
-    bool point = false;
-    for (std::size_t k = first; k < text.size(); ++k) {
-        const char c = text[k];
-        if (c == '.') {
-            if (point) return std::nullopt;
-            point = true;
-        } else if (IsDigit(c)) {
-            if (digits < 19) mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
-            ++digits;
-            fractionDigits += point ? 1 : 0;
-        } else {
-            return std::nullopt;
+    if (digitsEnd < end) {
+        if (*digitsEnd != '.') return std::nullopt;
+        for (const char* q = digitsEnd + 1; q < end; ++q) {
+            if (!IsDigit(*q)) return std::nullopt;
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(*q - '0');
+            ++fractionDigits;
         }
     }
-    if (digits == 0) return 0.0;  // "." and "-." read as zero
+    if (digitsEnd == p && fractionDigits == 0) return 0.0;  // "." and "-." read as zero
     // Both the digits and the power of ten are exact doubles here, so one division gives the
-    // correctly rounded value, as from_chars does; longer texts take from_chars.
-    static constexpr double kPowersOfTen[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                              1e8,  1e9,  1e10, 1e11, 1e12, 1e13, 1e14, 1e15,
-                                              1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    double value = 0.0;
-    if (digits <= 19 && mantissa <= (std::uint64_t{1} << 53) && fractionDigits <= 22) {
-        value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
-    } else {
-        const char* last = text.data() + text.size();
-        auto [end, ec] = std::from_chars(text.data() + first, last, value, std::chars_format::fixed);
-        if (ec != std::errc() || end != last) return std::nullopt;
+    // correctly rounded value, as from_chars does.
+    static constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,
+                                              1e10, 1e11, 1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19};
+    if (mantissa > (std::uint64_t{1} << 53)) {
+        return ParseLongCoordinate(digitsText, negative);
     }
+    const double value = static_cast<double>(mantissa) / kPowersOfTen[fractionDigits];
     return negative ? -value : value;
 }
 
@@ -484,9 +500,10 @@ void SetPointTime(TrackPoint& point, std::string_view text) { TimeReader().Read(
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
 std::string_view TrimTrailingZeros(std::string_view text) {
-    // Numbers are short: a plain loop beats a library search here.
+    // Most numbers end in a digit other than 0: nothing to trim, whether they hold a '.' or not.
+    if (text.empty() || (text.back() != '0' && text.back() != '.')) return text;
     bool point = false;
-    for (const char c : text) point = point || c == '.';
+    for (const char c : text) point |= c == '.';
     if (!point) return text;
     while (!text.empty() && text.back() == '0') text.remove_suffix(1);
     if (!text.empty() && text.back() == '.') text.remove_suffix(1);
