@@ -8,8 +8,24 @@
 namespace omvo::base {
 
 namespace {
+
 constexpr char kCtrlZ = 26;
+
+// True when a CR in [p, end) is not directly followed by LF; a CR at the end counts, as
+// what follows it is not known yet. Written without an early exit, so the compiler compares
+// many bytes at a time.
+bool HasLoneCr(const char* data, const char* end) {
+    const auto size = static_cast<std::size_t>(end - data);
+    if (size == 0) return false;
+    const auto* bytes = reinterpret_cast<const unsigned char*>(data);
+    unsigned char lone = bytes[size - 1] == '\r';
+    for (std::size_t i = 0; i + 1 < size; ++i) {
+        lone |= static_cast<unsigned char>((bytes[i] == '\r') & (bytes[i + 1] != '\n'));
+    }
+    return lone != 0;
 }
+
+}  // namespace
 
 TextFile::TextFile(std::string path) : path_(std::move(path)) {
     errno = 0;
@@ -82,6 +98,7 @@ bool TextFile::Refill() {
         return false;
     }
     end_ += got;
+    loneCr_ = HasLoneCr(buffer_.get(), buffer_.get() + end_);
     return true;
 }
 
@@ -113,6 +130,12 @@ bool TextFile::Finish(char* begin, char* end, std::string_view& line) {
         }
         end = data + ctrlZ;
         cutByCtrlZ_ = true;
+    }
+    if (!loneCr_) {
+        // Every CR of the buffer ends a line, so this line has at most the one before its LF.
+        if (end > begin && end[-1] == '\r') --end;
+        line = {begin, static_cast<std::size_t>(end - begin)};
+        return true;
     }
     const std::size_t cr = NextByte(nextCr_, '\r', from);
     if (data + cr >= end) {
