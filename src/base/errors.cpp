@@ -55,7 +55,8 @@ InOutError::InOutError(IoError error, int number, std::string path)
 
 IoError IoErrorOf(int err, const std::string& path) {
     switch (err) {
-        case ENOENT: return DirectoryPartExists(path) ? IoError::FileNotFound : IoError::InvalidFilename;
+        case ENOENT:
+            return DirectoryPartExists(path) ? IoError::FileNotFound : IoError::InvalidFilename;
         case ENOTDIR:
         case ENAMETOOLONG: return IoError::InvalidFilename;
         case EMFILE:
