@@ -2,6 +2,7 @@
 its settings file beside it, and a small club archive made by the test."""
 
 import os
+import shlex
 import shutil
 import subprocess
 import tempfile
@@ -12,6 +13,9 @@ TEST_DATA = os.environ.get("OMVO_TEST_DATA", "")
 CLUB_HOST = os.environ.get("OMVO_CLUB_HOST", "omvo.example.org")
 SOURCE_DIR = os.environ.get("OMVO_SOURCE_DIR", "")
 VERSION = os.environ.get("OMVO_VERSION", "")
+# The command that runs the executable when it is not for this machine (Wine for a Windows
+# build), in shell words; empty to run it directly.
+RUNNER = shlex.split(os.environ.get("OMVO_RUNNER", ""))
 
 
 def cp866(text):
@@ -34,7 +38,8 @@ class Sandbox:
 
     def __init__(self):
         self.dir = tempfile.mkdtemp(prefix="omvo-e2e-")
-        self.exe = os.path.join(self.dir, "omvo-covering")
+        # The copy keeps the extension (".exe"), so its settings file is omvo-covering.ini.
+        self.exe = os.path.join(self.dir, "omvo-covering" + os.path.splitext(EXE)[1])
         shutil.copy2(EXE, self.exe)
 
     def close(self):
@@ -82,7 +87,7 @@ class Sandbox:
         """Runs the executable; `popen` adds arguments of subprocess.run (stdout, preexec_fn)."""
         popen.setdefault("stdout", subprocess.PIPE)
         popen.setdefault("stderr", subprocess.PIPE)
-        completed = subprocess.run([self.exe, *args], cwd=cwd, timeout=120, **popen)
+        completed = subprocess.run([*RUNNER, self.exe, *args], cwd=cwd, timeout=120, **popen)
         return Result(completed)
 
 

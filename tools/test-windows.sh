@@ -1,0 +1,96 @@
+#!/usr/bin/env bash
+# Cross-builds the tool and its tests for 64-bit Windows with MinGW-w64 and runs the whole
+# test suite (unit tests and end-to-end tests) under Wine, with the code pages of a Russian
+# Windows (ANSI 1251, OEM 866).
+#
+#   tools/test-windows.sh [ctest arguments...]
+#
+# OMVO_WINDOWS_BUILD names the build folder (default: build-windows). The folder keeps
+# GoogleTest built for MinGW and the ru_RU.UTF-8 locale between runs; the Wine prefix in it is
+# made anew on every run.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+source_dir=$(pwd)
+build=${OMVO_WINDOWS_BUILD:-build-windows}
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+toolchain=$source_dir/cmake/mingw-w64-x86_64.cmake
+jobs=$(( $(nproc) < 2 ? $(nproc) : 2 ))
+started=$SECONDS
+step_started=$SECONDS
+
+step() {
+  echo "== $1 (after $((SECONDS - started)) s)"
+  step_started=$SECONDS
+}
+
+# The Linux packages of the ordinary build (cmake, ninja, GoogleTest sources, python3, the
+# document checkers), then the cross compiler, Wine and the locale sources.
+step "packages"
+tools/setup.sh
+packages=(g++-mingw-w64-x86-64-posix wine64 locales)
+missing=()
+for package in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
+    missing+=("$package")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  echo "Installing: ${missing[*]}"
+  "${sudo[@]}" apt-get update -q
+  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
+    apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+# Wine takes its ANSI and OEM code pages from the locale, and names files in UTF-8 only when
+# the C library knows that locale; it is made here, beside the build, rather than system-wide.
+locale_dir=$build/wine/locale
+if [ ! -f "$locale_dir/ru_RU.UTF-8/LC_CTYPE" ]; then
+  step "locale ru_RU.UTF-8"
+  mkdir -p "$locale_dir"
+  localedef -i ru_RU -f UTF-8 "$locale_dir/ru_RU.UTF-8" ||
+    [ -f "$locale_dir/ru_RU.UTF-8/LC_CTYPE" ]
+fi
+
+# GoogleTest from the sources that Debian ships, built with the cross compiler.
+gtest_dir=$build/googletest
+if [ ! -f "$gtest_dir/lib/cmake/GTest/GTestConfig.cmake" ]; then
+  step "GoogleTest for MinGW"
+  cmake -S /usr/src/googletest -B "$build/googletest-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DCMAKE_BUILD_TYPE=Release \
+    -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON -DCMAKE_INSTALL_PREFIX="$gtest_dir" > /dev/null
+  cmake --build "$build/googletest-build" -j "$jobs"
+  cmake --install "$build/googletest-build" > /dev/null
+fi
+
+# A fresh Wine prefix, made once per run; one persistent wineserver serves every program the
+# build and the tests start, and is stopped at the end.
+step "Wine prefix"
+export WINEPREFIX=$build/wine/prefix
+wine_env=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml=
+          LOCPATH="$locale_dir" LANG=ru_RU.UTF-8 LC_ALL=ru_RU.UTF-8)
+[ -d "$WINEPREFIX" ] && "${wine_env[@]}" /usr/lib/wine/wineserver -k 2> /dev/null || true
+rm -rf "$WINEPREFIX"
+mkdir -p "$WINEPREFIX"
+"${wine_env[@]}" /usr/lib/wine/wineserver -p
+trap '"${wine_env[@]}" /usr/lib/wine/wineserver -k 2> /dev/null || true' EXIT
+"${wine_env[@]}" /usr/lib/wine/wine64 wineboot --init > "$build/wine/wineboot.log" 2>&1 || {
+  cat "$build/wine/wineboot.log"
+  exit 1
+}
+
+step "configure"
+cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+  -DCMAKE_BUILD_TYPE=Release -DOMVO_BUILD_BENCH=OFF \
+  -DGTest_DIR="$gtest_dir/lib/cmake/GTest" \
+  -DOMVO_WINE_PREFIX="$WINEPREFIX" -DOMVO_WINE_LOCPATH="$locale_dir" > /dev/null
+
+step "build"
+cmake --build "$build" -j "$jobs"
+
+step "tests"
+status=0
+ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" || status=$?
+echo "== done in $((SECONDS - started)) s"
+exit $status
