@@ -65,8 +65,10 @@ IoError IoErrorOf(int err, const std::string& path) {
         case EPERM:
         case EISDIR:
         case EROFS: return IoError::AccessDenied;
-        case ENOSPC:
+#ifdef EDQUOT  // not every C library knows disk quotas
         case EDQUOT:
+#endif
+        case ENOSPC:
         case EFBIG: return IoError::DiskFull;
         default: return IoError::Other;
     }

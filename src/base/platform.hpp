@@ -1,5 +1,6 @@
 #pragma once
-// What the tool asks of the operating system beyond plain files.
+// What the tool asks of the operating system beyond plain files. One source file per
+// operating system (platform_posix.cpp, platform_windows.cpp), chosen by the build.
 
 #include <string>
 

@@ -26,7 +26,9 @@ TEST(Errors, ReportsEveryErrnoByTheToolsErrorOrByItsOwnNumber) {
             {EISDIR, inDir, IoError::AccessDenied, 5, "File access denied"},
             {EROFS, inDir, IoError::AccessDenied, 5, "File access denied"},
             {ENOSPC, inDir, IoError::DiskFull, 101, "Disk full"},
+#ifdef EDQUOT
             {EDQUOT, inDir, IoError::DiskFull, 101, "Disk full"},
+#endif
             {EFBIG, inDir, IoError::DiskFull, 101, "Disk full"},
             // Errnos of their own keep their numbers, even where the tool's mean otherwise.
             {EIO, inDir, IoError::Other, EIO, "I/O error 5"},
