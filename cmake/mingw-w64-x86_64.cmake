@@ -12,6 +12,11 @@
 #   OMVO_WINE_PREFIX   the Wine prefix (default: <build>/wine/prefix)
 #   OMVO_WINE_LOCPATH  a folder holding the ru_RU.UTF-8 locale made by localedef, for a
 #                      machine that has not generated it (default: <build>/wine/locale)
+#
+# Start a persistent wineserver and boot the prefix before building (test discovery runs the
+# unit test program) and testing, as tools/test-windows.sh does: otherwise the first Windows
+# program starts Wine's services, which inherit its output pipes and keep them open, and
+# whatever waits for that output (test discovery, ctest, the end-to-end tests) hangs.
 
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)

@@ -91,6 +91,6 @@ cmake --build "$build" -j "$jobs"
 
 step "tests"
 status=0
-ctest --test-dir "$build" --output-on-failure -j "$jobs" "$@" || status=$?
+ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$jobs" "$@" || status=$?
 echo "== done in $((SECONDS - started)) s"
 exit $status
