@@ -74,7 +74,11 @@ wine_env=(env WINEPREFIX="$WINEPREFIX" WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,m
 rm -rf "$WINEPREFIX"
 mkdir -p "$WINEPREFIX"
 "${wine_env[@]}" /usr/lib/wine/wineserver -p
-trap '"${wine_env[@]}" /usr/lib/wine/wineserver -k 2> /dev/null || true' EXIT
+stop_wine() {
+  "${wine_env[@]}" /usr/lib/wine/wineserver -k 2> /dev/null || true
+  "${wine_env[@]}" /usr/lib/wine/wineserver -w 2> /dev/null || true
+}
+trap stop_wine EXIT
 "${wine_env[@]}" /usr/lib/wine/wine64 wineboot --init > "$build/wine/wineboot.log" 2>&1 || {
   cat "$build/wine/wineboot.log"
   exit 1
