@@ -2,7 +2,6 @@
 
 #include <cerrno>
 #include <clocale>
-#include <cstdio>
 
 #include "base/encoding.hpp"
 #include "base/errors.hpp"
@@ -12,7 +11,9 @@ namespace omvo::base {
 
 namespace {
 
-bool g_stdoutUtf8 = false;
+// How the tool's fixed texts reach standard output.
+enum class FixedTexts { Cp866, Utf8, Characters };
+FixedTexts g_output = FixedTexts::Cp866;
 
 bool LocaleIsUtf8() {
     const char* name = std::setlocale(LC_CTYPE, "");
@@ -26,41 +27,46 @@ bool LocaleIsUtf8() {
     return lower.find("utf-8") != std::string::npos || lower.find("utf8") != std::string::npos;
 }
 
-void WriteTo(std::FILE* stream, std::string_view bytes, const char* name) {
-    if (bytes.empty()) return;
+void WriteOutput(std::string_view text, TextEncoding encoding) {
+    if (text.empty()) return;
     errno = 0;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), stream) != bytes.size() ||
-        std::fflush(stream) != 0) {
-        ThrowIoError(errno != 0 ? errno : EIO, name);
+    if (!WriteStandardStream(StandardStream::Output, text, encoding)) {
+        ThrowIoError(errno != 0 ? errno : EIO, "stdout");
     }
 }
 
 }  // namespace
 
 void InitConsole() {
-    g_stdoutUtf8 = StandardOutputIsTerminal() && LocaleIsUtf8();
-}
-
-void ConsoleText(std::string_view utf8Text) {
-    if (g_stdoutUtf8) {
-        WriteTo(stdout, utf8Text, "stdout");
-    } else {
-        WriteTo(stdout, Utf8ToCp866(utf8Text), "stdout");
+    PrepareStandardStreams();
+    switch (KindOf(StandardStream::Output)) {
+        case StreamKind::ConsoleWindow: g_output = FixedTexts::Characters; break;
+        case StreamKind::Terminal:
+            g_output = LocaleIsUtf8() ? FixedTexts::Utf8 : FixedTexts::Cp866;
+            break;
+        case StreamKind::File: g_output = FixedTexts::Cp866; break;
     }
 }
 
-void ConsoleBytes(std::string_view bytes) { WriteTo(stdout, bytes, "stdout"); }
+void ConsoleText(std::string_view utf8Text) {
+    if (g_output == FixedTexts::Cp866) {
+        // Bytes of the DOS code page, for a stream that takes bytes.
+        WriteOutput(Utf8ToCp866(utf8Text), TextEncoding::Ansi);
+    } else {
+        WriteOutput(utf8Text, TextEncoding::Utf8);
+    }
+}
+
+void ConsoleBytes(std::string_view bytes) { WriteOutput(bytes, TextEncoding::Ansi); }
 
 void Warning(std::string_view text) {
     std::string line = "omvo-covering: warning: ";
     line.append(text).append("\r\n");
-    std::fwrite(line.data(), 1, line.size(), stderr);
-    std::fflush(stderr);
+    ErrorBytes(line);
 }
 
 void ErrorBytes(std::string_view bytes) {
-    std::fwrite(bytes.data(), 1, bytes.size(), stderr);
-    std::fflush(stderr);
+    WriteStandardStream(StandardStream::Error, bytes, TextEncoding::Ansi);
 }
 
 }  // namespace omvo::base

@@ -1,9 +1,11 @@
 #pragma once
 // The console. The tool's own fixed texts (Russian) are written in the DOS Cyrillic code
 // page CP866; only when the stream is a terminal whose locale uses UTF-8 are they written
-// in UTF-8, so a Linux terminal shows them readably. Bytes taken from input (paths, trip
-// ids) are written unchanged. Every text reaches the console at the moment of its write.
-// A failed console write throws InOutError.
+// in UTF-8, so a Linux terminal shows them readably, and a Windows console window gets them
+// as characters, readable whatever its code page. Bytes taken from input (paths, trip ids)
+// are written unchanged, or to a console window as characters of the ANSI code page. Every
+// text reaches the console at the moment of its write. A failed console write throws
+// InOutError.
 
 #include <string>
 #include <string_view>
@@ -23,8 +25,8 @@ void Warning(std::string_view text);
 // Writes bytes unchanged to standard error (the failure report, error messages).
 void ErrorBytes(std::string_view bytes);
 
-// Chooses how fixed texts reach a terminal. Called once at start-up by main; without it,
-// fixed texts are always CP866.
+// Prepares the standard streams and chooses how fixed texts reach a terminal or a console
+// window. Called once at start-up by main; without it, fixed texts are always CP866.
 void InitConsole();
 
 }  // namespace omvo::base

@@ -1,8 +1,8 @@
 #include "base/errors.hpp"
 
 #include <cerrno>
-#include <filesystem>
-#include <system_error>
+
+#include "base/platform.hpp"
 
 namespace omvo::base {
 
@@ -10,10 +10,8 @@ namespace {
 
 // A missing file in a missing directory is an invalid file name, not a missing file.
 bool DirectoryPartExists(const std::string& path) {
-    std::filesystem::path parent = std::filesystem::path(path).parent_path();
-    if (parent.empty()) return true;
-    std::error_code ec;
-    return std::filesystem::is_directory(parent, ec);
+    const std::string directory = path.substr(0, path.size() - FileNameOf(path).size());
+    return directory.empty() || IsDirectory(directory);
 }
 
 // The report's number and message of each error of the tool's own.

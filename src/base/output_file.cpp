@@ -4,13 +4,14 @@
 #include <cstring>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 
 namespace omvo::base {
 
 OutputFile::OutputFile(std::string path)
     : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     errno = 0;
-    file_ = std::fopen(path_.c_str(), "wb");
+    file_ = OpenForWriting(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);
     std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
 }
@@ -47,7 +48,7 @@ void OutputFile::Flush() {
 
 void OutputFile::WriteThrough(const char* data, std::size_t size) {
     errno = 0;
-    if (std::fwrite(data, 1, size, file_) != size) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    if (!WriteAll(file_, {data, size})) ThrowIoError(errno != 0 ? errno : EIO, path_);
 }
 
 void OutputFile::Close() {

@@ -1,10 +1,48 @@
 #pragma once
-// What the tool asks of the operating system beyond plain files. One source file per
-// operating system (platform_posix.cpp, platform_windows.cpp), chosen by the build.
+// What the tool asks of the operating system: files, the executable's own path, the console
+// streams and the signals that stop a run. One header, one source file per operating system
+// (platform_posix.cpp, platform_windows.cpp), chosen by the build; nothing else of the tool
+// talks to the system directly.
+//
+// Paths are the bytes the user wrote (in the settings file, on the command line). A POSIX
+// system takes them as they are. On Windows they are text in the ANSI code page (CP1251 on a
+// Russian Windows), turned into UTF-16 for the system's wide calls, long ones with the
+// "\\?\" prefix; every check and every open of a path therefore sees the same file, and no
+// path length limit applies.
+//
+// An operation that fails leaves errno set to what went wrong, in the C library's terms
+// (ENOENT, EACCES, ENOSPC, EINVAL for a name the system does not take, ...), for
+// ThrowIoError.
 
+#include <cstdio>
 #include <string>
+#include <string_view>
 
 namespace omvo::base {
+
+// --- Files ---
+
+// Opens a file for reading its bytes; nullptr when it cannot be opened.
+std::FILE* OpenForReading(const std::string& path);
+
+// Creates a file for writing bytes, or truncates an existing one; nullptr when it cannot.
+// Its stream is unbuffered and written only through WriteAll.
+std::FILE* OpenForWriting(const std::string& path);
+
+// Writes all the bytes to a file opened by OpenForWriting; false when it cannot (a full
+// disk: ENOSPC, also after part of the bytes was written).
+bool WriteAll(std::FILE* file, std::string_view bytes);
+
+// Removes a file; false when it cannot.
+bool RemoveFile(const std::string& path);
+
+// Renames a file to `to`, replacing a file that is there, in one step; false when it cannot.
+bool RenameReplacing(const std::string& from, const std::string& to);
+
+// True when nothing stands in the way of renaming a file over `path` now: nothing is there,
+// or a file that may be replaced. False with errno EISDIR for a directory, and on Windows
+// EACCES for a read-only file or one that another program holds open against it.
+bool MayBeReplaced(const std::string& path);
 
 // True when something that is not a directory exists at the path.
 bool FileExists(const std::string& path);
@@ -12,45 +50,84 @@ bool FileExists(const std::string& path);
 // True when a directory exists at the path.
 bool IsDirectory(const std::string& path);
 
-// The full real path of the running executable; `fallback` (argv[0]) when it is unknown.
+// --- The executable ---
+
+// The full path of the running executable, as the system knows it; `fallback` (argv[0])
+// when it is unknown.
 std::string ExecutablePath(const std::string& fallback);
 
 // The settings file of an executable: its path with the extension of the file name
 // replaced by ".ini", or ".ini" appended when the file name has no ".".
 std::string SettingsPathFor(const std::string& executablePath);
 
-// The file name of a path, without its directory.
+// The file name of a path, without its directory. Windows also separates folders with "\"
+// and a drive with ":".
 std::string FileNameOf(const std::string& path);
 
 // True when the tool is built for Windows, whose programs also take "/?" as a request
 // for help.
 bool IsWindowsBuild();
 
-// True when standard output is a terminal.
-bool StandardOutputIsTerminal();
+// --- The console ---
 
-// Sets up how signals act on the run. Called once at start-up by main.
-// - A closed console pipe (SIGPIPE) and an exceeded file-size limit (SIGXFSZ) do not kill
-//   the process: the write fails instead and is reported and cleaned up like any other.
-// - A stop signal (SIGINT, SIGTERM, SIGHUP) removes the registered temporary files and then
-//   ends the process by that same signal, so the caller sees how it ended. A stop signal
-//   that is ignored when the tool starts (nohup, background jobs) stays ignored.
+enum class StandardStream { Output, Error };
+
+// What a standard stream leads to.
+enum class StreamKind {
+    File,           // a file, a pipe, a device: it takes bytes as they are
+    Terminal,       // a POSIX terminal: bytes, shown in the terminal's character set
+    ConsoleWindow,  // a Windows console window: characters, whatever its code page
+};
+
+// How the bytes of a text written to a console window are read.
+enum class TextEncoding {
+    Utf8,  // the tool's own texts
+    Ansi,  // bytes from input and paths: the ANSI code page of Windows
+};
+
+// Makes the standard streams pass bytes unchanged (on Windows no CR is added before LF).
+// Called once at start-up, before anything is written.
+void PrepareStandardStreams();
+
+// What the stream leads to.
+StreamKind KindOf(StandardStream stream);
+
+// Writes the whole text to the stream, at once. A console window gets its characters, its
+// bytes read as `encoding` says; anything else gets the bytes unchanged. False when the
+// write failed.
+bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding);
+
+// --- Stopping a run ---
+
+// Sets up how outside stops act on the run. Called once at start-up by main.
+// - POSIX: a closed console pipe (SIGPIPE) and an exceeded file-size limit (SIGXFSZ) do not
+//   kill the process: the write fails instead and is reported and cleaned up like any
+//   other. A stop signal (SIGINT, SIGTERM, SIGHUP) removes the registered temporary files
+//   and then ends the process by that same signal, so the caller sees how it ended. A stop
+//   signal that is ignored when the tool starts (nohup, background jobs) stays ignored.
+// - Windows: Ctrl-C, Ctrl-Break, a closed console window, logoff and shutdown remove the
+//   registered temporary files and end the process with the exit code of a program stopped
+//   by Ctrl-C, 0xC000013A. A program whose Ctrl-C is switched off (started in a new process
+//   group) does not see it. Windows has no file-size limit, and a closed pipe fails the
+//   write by itself.
 void InstallSignalHandling();
 
-// Registers a file that a stop signal removes; done before the file is created.
-// Throws std::logic_error when too many files are registered at once.
+// Registers a file that a stop removes; done before the file is created.
+// Throws std::logic_error when too many files are registered at once (the POSIX signal
+// handler has room for eight).
 void RegisterTemporaryFile(const std::string& path);
 
 // Ends the registration of a file: done once it was removed or renamed. A path that is
 // not registered is ignored.
 void ForgetTemporaryFile(const std::string& path);
 
-// Stop signals never reach the calling thread: for worker threads, so that the main thread
-// alone removes the temporary files, and never while it holds the signals back.
+// Stops never reach the calling thread: for worker threads, so that the main thread alone
+// removes the temporary files, and never while it holds the stops back. On Windows a stop
+// is handled on a thread of its own, so there is nothing to do.
 void KeepStopSignalsFromThisThread();
 
-// While an object of this class lives, stop signals wait; one that arrived acts when the
-// object ends. Keeps a group of file operations (renaming the finished documents) whole.
+// While an object of this class lives, stops wait; one that arrived acts when the object
+// ends. Keeps a group of file operations (renaming the finished documents) whole.
 class StopSignalsHeld {
 public:
     StopSignalsHeld();

@@ -3,6 +3,7 @@
 #include "base/platform.hpp"
 
 #include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstring>
 #include <filesystem>
@@ -15,6 +16,26 @@
 #include <unistd.h>
 
 namespace omvo::base {
+
+std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
+
+std::FILE* OpenForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
+
+bool WriteAll(std::FILE* file, std::string_view bytes) {
+    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+}
+
+bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool MayBeReplaced(const std::string& path) {
+    if (!IsDirectory(path)) return true;
+    errno = EISDIR;
+    return false;
+}
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
@@ -53,7 +74,18 @@ std::string FileNameOf(const std::string& path) {
 
 bool IsWindowsBuild() { return false; }
 
-bool StandardOutputIsTerminal() { return isatty(STDOUT_FILENO) != 0; }
+void PrepareStandardStreams() {}
+
+StreamKind KindOf(StandardStream stream) {
+    const int fd = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
+    return isatty(fd) != 0 ? StreamKind::Terminal : StreamKind::File;
+}
+
+bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding) {
+    std::FILE* file = stream == StandardStream::Output ? stdout : stderr;
+    return std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
+           std::fflush(file) == 0;
+}
 
 namespace {
 

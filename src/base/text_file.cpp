@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 
 namespace omvo::base {
 
@@ -29,7 +30,7 @@ bool HasLoneCr(const char* data, const char* end) {
 
 TextFile::TextFile(std::string path) : path_(std::move(path)) {
     errno = 0;
-    file_ = std::fopen(path_.c_str(), "rb");
+    file_ = OpenForReading(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : ENOENT, path_);
     std::setvbuf(file_, nullptr, _IONBF, 0);  // reads go straight into our own block
     capacity_ = kBlockSize;

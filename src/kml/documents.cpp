@@ -1,7 +1,6 @@
 #include "kml/documents.hpp"
 
 #include <cerrno>
-#include <cstdio>
 #include <utility>
 
 #include "base/errors.hpp"
@@ -57,14 +56,14 @@ TemporaryDocument::~TemporaryDocument() {
     if (!committed_) {
         // The run stopped: the temporary file goes, the document of the last good run stays.
         file_.Discard();
-        std::remove(tempPath_.c_str());
+        base::RemoveFile(tempPath_);
     }
     base::ForgetTemporaryFile(tempPath_);
 }
 
 void TemporaryDocument::Commit() {
     errno = 0;
-    if (std::rename(tempPath_.c_str(), finalPath_.c_str()) != 0) {
+    if (!base::RenameReplacing(tempPath_, finalPath_)) {
         base::ThrowIoError(errno != 0 ? errno : EIO, finalPath_);
     }
     committed_ = true;
@@ -83,7 +82,8 @@ Documents::Documents(const std::string& kmlpath) {
 
 void Documents::RequireReplaceable(const std::string (&finalPaths)[3]) {
     for (const std::string& path : finalPaths) {
-        if (base::IsDirectory(path)) base::ThrowIoError(EISDIR, path);
+        errno = 0;
+        if (!base::MayBeReplaced(path)) base::ThrowIoError(errno != 0 ? errno : EACCES, path);
     }
 }
 

@@ -59,8 +59,9 @@ public:
     void Close();
 
 private:
-    // Throws InOutError when a final name is a directory: renaming over it would fail after
-    // the documents before it were replaced, leaving documents of two different runs.
+    // Throws InOutError when a final name is a directory, or on Windows a file held open
+    // against replacing: renaming over it would fail after the documents before it were
+    // replaced, leaving documents of two different runs.
     static void RequireReplaceable(const std::string (&finalPaths)[3]);
 
     std::optional<TemporaryDocument> main_, home_, far_;
