@@ -56,7 +56,8 @@ IoError IoErrorOf(int err, const std::string& path) {
         case ENOENT:
             return DirectoryPartExists(path) ? IoError::FileNotFound : IoError::InvalidFilename;
         case ENOTDIR:
-        case ENAMETOOLONG: return IoError::InvalidFilename;
+        case ENAMETOOLONG:
+        case EINVAL: return IoError::InvalidFilename;  // on Windows: a name it does not take
         case EMFILE:
         case ENFILE: return IoError::TooManyOpenFiles;
         case EACCES:
