@@ -1,3 +1,7 @@
+// The platform layer for Windows. Paths arrive as ANSI bytes and go to the system's wide
+// calls as UTF-16; errors of the system are turned into errno values here, so the failure
+// report reads the same as on POSIX systems.
+
 #include "base/platform.hpp"
 
 #define WIN32_LEAN_AND_MEAN
@@ -9,20 +13,24 @@
 #include <fcntl.h>
 #include <io.h>
 
-#include <cstdio>
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <mutex>
+#include <vector>
 
 namespace omvo::base {
 
 namespace {
 
-// The tool's paths are bytes in the ANSI code page (CP1251 on a Russian Windows), as the C
-// library's fopen takes them; the system's own calls take UTF-16.
-std::wstring Wide(const std::string& text) {
+// The UTF-16 form of a text in the given code page.
+std::wstring Widen(std::string_view text, UINT codePage) {
     if (text.empty()) return {};
     const int size = static_cast<int>(text.size());
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    const int length = MultiByteToWideChar(codePage, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
     std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length);
+    MultiByteToWideChar(codePage, 0, text.data(), size, wide.data(), length);
     return wide;
 }
 
@@ -34,34 +42,197 @@ bool Narrow(const std::wstring& wide, std::string& text) {
     BOOL lossy = FALSE;
     const int length = WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size,
                                            nullptr, 0, nullptr, &lossy);
+    if (length <= 0 || lossy) return false;
     text.resize(static_cast<std::size_t>(length));
     WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide.data(), size, text.data(), length,
                         nullptr, &lossy);
-    return length > 0 && !lossy;
+    return !lossy;
 }
 
-// Where the file name starts: after the last "/" or "\".
-std::size_t NameStart(const std::string& path) {
-    const std::size_t separator = path.find_last_of("/\\");
-    return separator == std::string::npos ? 0 : separator + 1;
+bool StartsWith(const std::wstring& text, std::wstring_view start) {
+    return text.compare(0, start.size(), start) == 0;
+}
+
+// The path as the wide file calls take it. A path that would reach MAX_PATH characters as a
+// full path is made full (GetFullPathNameW resolves the current folder, "/", "." and "..",
+// which the file system does not do after the prefix) and gets the "\\?\" prefix, which
+// lifts the limit. Shorter paths go as they are, so the system reads them as it reads any
+// other program's.
+std::wstring SystemPath(const std::string& path) {
+    std::wstring wide = Widen(path, CP_ACP);
+    if (wide.empty() || StartsWith(wide, L"\\\\?\\") || StartsWith(wide, L"\\\\.\\")) return wide;
+    const DWORD needed = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (needed == 0 || needed <= MAX_PATH) return wide;  // with its terminating zero
+    std::wstring full(needed, L'\0');
+    const DWORD length = GetFullPathNameW(wide.c_str(), needed, full.data(), nullptr);
+    if (length == 0 || length >= needed) return wide;
+    full.resize(length);
+    if (StartsWith(full, L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share
+    return L"\\\\?\\" + full;
+}
+
+// The errno value of a Windows error, in the terms of the failure report.
+int ErrnoOf(DWORD error) {
+    switch (error) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:  // ThrowIoError tells a missing folder apart
+        case ERROR_INVALID_DRIVE:
+        case ERROR_BAD_NETPATH:
+        case ERROR_BAD_NET_NAME: return ENOENT;
+        case ERROR_INVALID_NAME:
+        case ERROR_BAD_PATHNAME:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_PARAMETER: return EINVAL;
+        case ERROR_FILENAME_EXCED_RANGE: return ENAMETOOLONG;
+        case ERROR_TOO_MANY_OPEN_FILES: return EMFILE;
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION:
+        case ERROR_LOCK_VIOLATION:
+        case ERROR_WRITE_PROTECT:
+        case ERROR_NETWORK_ACCESS_DENIED: return EACCES;
+        case ERROR_DISK_FULL:
+        case ERROR_HANDLE_DISK_FULL: return ENOSPC;
+        case ERROR_FILE_EXISTS:
+        case ERROR_ALREADY_EXISTS: return EEXIST;
+        case ERROR_BROKEN_PIPE:
+        case ERROR_NO_DATA:
+        case ERROR_PIPE_NOT_CONNECTED: return EPIPE;  // the reader went away
+        case ERROR_INVALID_HANDLE: return EBADF;
+        default: return EIO;
+    }
+}
+
+bool Failed() {
+    errno = ErrnoOf(GetLastError());
+    return false;
+}
+
+// Another program may have a file open for a moment without letting it be replaced: a virus
+// scanner or an indexer looking at a file just written. An operation that meets such a file
+// is tried again for about a second before its failure counts.
+template <typename Operation>
+bool TryWhileBusy(Operation operation) {
+    for (int attempt = 0;; ++attempt) {
+        if (operation()) return true;
+        const DWORD error = GetLastError();
+        const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
+                          error == ERROR_ACCESS_DENIED;
+        if (!busy || attempt == 20) return Failed();
+        Sleep(50);
+    }
+}
+
+// Writes all the bytes to a file or pipe, in as many writes as it takes.
+bool WriteHandle(HANDLE handle, std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        DWORD written = 0;
+        const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 30));
+        if (!WriteFile(handle, bytes.data() + done, size, &written, nullptr)) return Failed();
+        if (written == 0) {
+            errno = ENOSPC;
+            return false;
+        }
+        done += written;
+    }
+    return true;
+}
+
+// Opens a file through the wide call and hands it to the C library as a stream.
+std::FILE* Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+                DWORD flags, int mode, const char* streamMode) {
+    const HANDLE handle = CreateFileW(SystemPath(path).c_str(), access, share, nullptr,
+                                      disposition, flags, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+        Failed();
+        return nullptr;
+    }
+    const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), mode | _O_BINARY);
+    if (fd == -1) {
+        CloseHandle(handle);
+        errno = EMFILE;
+        return nullptr;
+    }
+    std::FILE* file = _fdopen(fd, streamMode);
+    if (file == nullptr) {
+        _close(fd);
+        errno = EMFILE;
+    }
+    return file;
 }
 
 }  // namespace
 
-void PrepareStandardStreams() {
-    // The tool writes its own CR LF; a stream in text mode would put a CR before each LF.
-    // A closed pipe needs nothing: Windows fails the write rather than ending the process.
-    _setmode(_fileno(stdout), _O_BINARY);
-    _setmode(_fileno(stderr), _O_BINARY);
+std::FILE* OpenForReading(const std::string& path) {
+    return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, _O_RDONLY,
+                "rb");
+}
+
+std::FILE* OpenForWriting(const std::string& path) {
+    // Others may read it meanwhile; and a stop may remove it while it is open.
+    return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS,
+                FILE_ATTRIBUTE_NORMAL, _O_WRONLY, "wb");
+}
+
+bool WriteAll(std::FILE* file, std::string_view bytes) {
+    // Straight to the system: the C library's stream adds nothing to an unbuffered file, and
+    // would report a disk that fills up in the middle of a write as an invalid argument.
+    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+    return WriteHandle(handle, bytes);
+}
+
+bool RemoveFile(const std::string& path) {
+    return DeleteFileW(SystemPath(path).c_str()) != 0 || Failed();
+}
+
+bool RenameReplacing(const std::string& from, const std::string& to) {
+    const std::wstring source = SystemPath(from);
+    const std::wstring target = SystemPath(to);
+    return TryWhileBusy([&] {
+        return MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING) != 0;
+    });
+}
+
+bool MayBeReplaced(const std::string& path) {
+    const std::wstring wide = SystemPath(path);
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+        errno = EISDIR;
+        return false;
+    }
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        errno = EACCES;
+        return false;
+    }
+    // Replacing a file deletes it: a program that holds it open without sharing deletion
+    // (a map viewer showing the document) stops that, and so does asking for deletion now.
+    return TryWhileBusy([&] {
+        constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        const HANDLE handle = CreateFileW(wide.c_str(), DELETE, kShareAll, nullptr,
+                                          OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (handle == INVALID_HANDLE_VALUE) {
+            return GetLastError() == ERROR_FILE_NOT_FOUND;  // gone meanwhile: nothing there
+        }
+        CloseHandle(handle);
+        return true;
+    });
 }
 
 bool FileExists(const std::string& path) {
     if (path.empty()) return false;
-    const DWORD attributes = GetFileAttributesW(Wide(path).c_str());
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+bool IsDirectory(const std::string& path) {
+    if (path.empty()) return false;
+    const DWORD attributes = GetFileAttributesW(SystemPath(path).c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
 std::string ExecutablePath(const std::string& fallback) {
+    // argv[0] is what the user typed: a bare name when the program was found through PATH.
     std::wstring path(MAX_PATH, L'\0');
     for (;;) {
         const DWORD length =
@@ -74,8 +245,27 @@ std::string ExecutablePath(const std::string& fallback) {
         path.resize(path.size() * 2);  // cut short: try a longer buffer
     }
     std::string text;
-    return Narrow(path, text) ? text : fallback;
+    if (Narrow(path, text)) return text;
+    // A folder name with characters the ANSI code page lacks: its short (8.3) form, where
+    // the volume keeps one, is plain ASCII.
+    const DWORD needed = GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (needed == 0) return fallback;
+    std::wstring shortPath(needed, L'\0');
+    const DWORD length = GetShortPathNameW(path.c_str(), shortPath.data(), needed);
+    if (length == 0 || length >= needed) return fallback;
+    shortPath.resize(length);
+    return Narrow(shortPath, text) ? text : fallback;
 }
+
+namespace {
+
+// Where the file name starts: after the last "\", "/" or the ":" of a drive.
+std::size_t NameStart(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/:");
+    return separator == std::string::npos ? 0 : separator + 1;
+}
+
+}  // namespace
 
 std::string SettingsPathFor(const std::string& executablePath) {
     const std::size_t dot = executablePath.rfind('.');
@@ -86,5 +276,114 @@ std::string SettingsPathFor(const std::string& executablePath) {
 }
 
 std::string FileNameOf(const std::string& path) { return path.substr(NameStart(path)); }
+
+bool IsWindowsBuild() { return true; }
+
+namespace {
+
+HANDLE HandleOf(StandardStream stream) {
+    return GetStdHandle(stream == StandardStream::Output ? STD_OUTPUT_HANDLE : STD_ERROR_HANDLE);
+}
+
+bool IsConsoleWindow(HANDLE handle) {
+    DWORD mode = 0;
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode);
+}
+
+// Whether each stream is a console window, asked once: it does not change during a run.
+bool StreamIsConsoleWindow(StandardStream stream) {
+    static const bool output = IsConsoleWindow(HandleOf(StandardStream::Output));
+    static const bool error = IsConsoleWindow(HandleOf(StandardStream::Error));
+    return stream == StandardStream::Output ? output : error;
+}
+
+}  // namespace
+
+void PrepareStandardStreams() {
+    // The tool writes its own CR LF: the C library's streams, in text mode, would put a CR
+    // before each LF of anything written through them.
+    _setmode(_fileno(stdout), _O_BINARY);
+    _setmode(_fileno(stderr), _O_BINARY);
+}
+
+StreamKind KindOf(StandardStream stream) {
+    return StreamIsConsoleWindow(stream) ? StreamKind::ConsoleWindow : StreamKind::File;
+}
+
+bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding) {
+    const HANDLE handle = HandleOf(stream);
+    if (StreamIsConsoleWindow(stream)) {
+        // Characters, not bytes: the window shows them whatever its code page.
+        const std::wstring wide = Widen(text, encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP);
+        for (std::size_t done = 0; done < wide.size();) {
+            DWORD written = 0;
+            const DWORD size = static_cast<DWORD>(wide.size() - done);
+            if (!WriteConsoleW(handle, wide.data() + done, size, &written, nullptr)) {
+                return Failed();
+            }
+            done += written;
+        }
+        return true;
+    }
+    // Straight to the file or pipe, so every text is there at the moment of its write; a
+    // reader that has gone away fails the write (EPIPE).
+    return WriteHandle(handle, text);
+}
+
+namespace {
+
+// Stops wait while a StopSignalsHeld lives; a stop that has begun keeps it, so the run
+// renames nothing after its temporary files were removed.
+std::mutex g_stopGate;
+std::mutex g_temporaryPathsMutex;
+std::vector<std::string> g_temporaryPaths;
+
+// Runs on a thread the system starts for the event, beside the run's own threads.
+BOOL WINAPI OnConsoleControl(DWORD event) {
+    switch (event) {
+        case CTRL_C_EVENT:
+        case CTRL_BREAK_EVENT:
+        case CTRL_CLOSE_EVENT:
+        case CTRL_LOGOFF_EVENT:
+        case CTRL_SHUTDOWN_EVENT: break;
+        default: return FALSE;
+    }
+    g_stopGate.lock();  // never given back: the process ends
+    {
+        const std::lock_guard lock(g_temporaryPathsMutex);
+        for (const std::string& path : g_temporaryPaths) {
+            DeleteFileW(SystemPath(path).c_str());
+        }
+    }
+    // Ended at once, as the system's own handler ends a program, but without running the
+    // C library's exit code while the run's threads may be in the middle of its calls.
+    TerminateProcess(GetCurrentProcess(), STATUS_CONTROL_C_EXIT);
+    return TRUE;
+}
+
+}  // namespace
+
+void InstallSignalHandling() { SetConsoleCtrlHandler(OnConsoleControl, TRUE); }
+
+void RegisterTemporaryFile(const std::string& path) {
+    const std::lock_guard lock(g_temporaryPathsMutex);
+    g_temporaryPaths.push_back(path);
+}
+
+void ForgetTemporaryFile(const std::string& path) {
+    const std::lock_guard lock(g_temporaryPathsMutex);
+    for (auto it = g_temporaryPaths.begin(); it != g_temporaryPaths.end(); ++it) {
+        if (*it == path) {
+            g_temporaryPaths.erase(it);
+            return;
+        }
+    }
+}
+
+void KeepStopSignalsFromThisThread() {}
+
+StopSignalsHeld::StopSignalsHeld() { g_stopGate.lock(); }
+
+StopSignalsHeld::~StopSignalsHeld() { g_stopGate.unlock(); }
 
 }  // namespace omvo::base
