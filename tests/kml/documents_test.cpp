@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
@@ -168,12 +170,42 @@ TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
             FAIL() << "no error";
         } catch (const base::InOutError& error) {
             EXPECT_EQ(error.error, base::IoError::AccessDenied);
-            EXPECT_EQ(error.path, dir.File(kMainDocumentName));
+            EXPECT_EQ(error.path, Folder(dir) + std::string(kMainDocumentName));
         }
     }
     EXPECT_TRUE(TempFiles(dir).empty());
     EXPECT_EQ(ReadFile(dir.File(kHomeDocumentName)), "old home");
     EXPECT_EQ(ReadFile(dir.File(kFarDocumentName)), "old far");
+}
+
+TEST(Documents, AreAllReplacedOrNoneWhileAViewerHoldsOneOpen) {
+    TempDir dir;
+    dir.Write(kMainDocumentName, "old main");
+    dir.Write(kHomeDocumentName, "old home");
+    dir.Write(kFarDocumentName, "old far");
+    Documents documents(Folder(dir));
+    documents.Write(Route::AllDocuments, "new");
+    // Open as a viewer opens it: sharing reading and writing, not deletion. On Windows that
+    // keeps the main document, renamed last, from being replaced; POSIX systems let it go.
+    std::ifstream viewer(dir.File(kMainDocumentName), std::ios::binary);
+    ASSERT_TRUE(viewer.is_open());
+    if (!base::IsWindowsBuild()) {
+        documents.Close();
+        EXPECT_EQ(ReadDocuments(dir).main, "new");
+        EXPECT_EQ(ReadDocuments(dir).far, "new");
+        return;
+    }
+    try {
+        documents.Close();
+        FAIL() << "no error";
+    } catch (const base::InOutError& error) {
+        EXPECT_EQ(error.error, base::IoError::AccessDenied);
+        EXPECT_EQ(error.path, Folder(dir) + std::string(kMainDocumentName));
+    }
+    const Contents got = ReadDocuments(dir);
+    EXPECT_EQ(got.main, "old main");
+    EXPECT_EQ(got.home, "old home");
+    EXPECT_EQ(got.far, "old far");
 }
 
 }  // namespace

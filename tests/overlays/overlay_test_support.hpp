@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/encoding.hpp"
+#include "support/console_capture.hpp"
 
 namespace omvo::testing {
 
@@ -26,12 +27,12 @@ struct Console {
 
 template <typename F>
 Console Capture(F&& action) {
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
+    CaptureStdout();
+    CaptureStderr();
     action();
     Console console;
-    console.err = ::testing::internal::GetCapturedStderr();
-    console.out = ::testing::internal::GetCapturedStdout();
+    console.err = GetCapturedStderr();
+    console.out = GetCapturedStdout();
     return console;
 }
 

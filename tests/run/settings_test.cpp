@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/errors.hpp"
+#include "support/console_capture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::run {
@@ -24,15 +25,15 @@ Outcome Read(const std::string& content) {
     testing::TempDir dir;
     std::string path = dir.Write("omvo-covering.ini", content);
     Outcome outcome;
-    ::testing::internal::CaptureStdout();
-    ::testing::internal::CaptureStderr();
+    testing::CaptureStdout();
+    testing::CaptureStderr();
     try {
         outcome.settings = ReadSettings(path);
     } catch (const base::RunStop& stop) {
         outcome.exitCode = stop.exitCode;
     }
-    outcome.out = ::testing::internal::GetCapturedStdout();
-    ::testing::internal::GetCapturedStderr();
+    outcome.out = testing::GetCapturedStdout();
+    testing::GetCapturedStderr();
     return outcome;
 }
 
@@ -116,10 +117,10 @@ TEST(Settings, StopsOnANumberThatCannotBeRead) {
 TEST(Settings, StopsWhenTheFileIsMissing) {
     testing::TempDir dir;
     std::string path = dir.File("omvo-covering.ini");
-    ::testing::internal::CaptureStdout();
+    testing::CaptureStdout();
     EXPECT_THROW(ReadSettings(path), base::RunStop);
     // "Отсутствует файл " in CP866
-    EXPECT_EQ(::testing::internal::GetCapturedStdout(),
+    EXPECT_EQ(testing::GetCapturedStdout(),
               "\x8E\xE2\xE1\xE3\xE2\xE1\xE2\xA2\xE3\xA5\xE2 \xE4\xA0\xA9\xAB " + path + "\r\n");
 }
 

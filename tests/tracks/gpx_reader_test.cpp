@@ -12,6 +12,7 @@
 #include "base/console.hpp"
 #include "base/encoding.hpp"
 #include "base/errors.hpp"
+#include "support/console_capture.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::tracks {
@@ -243,14 +244,14 @@ TEST(GpxReader, StopsTheRunWhenTheFileIsMissing) {
     omvo::testing::TempDir dir;
     const std::string path = dir.File("nosuch.gpx");
     TrackStore store;
-    ::testing::internal::CaptureStdout();
+    omvo::testing::CaptureStdout();
     int exitCode = -1;
     try {
         LoadTrack(path, store);
     } catch (const base::RunStop& stop) {
         exitCode = stop.exitCode;
     }
-    const std::string out = ::testing::internal::GetCapturedStdout();
+    const std::string out = omvo::testing::GetCapturedStdout();
     EXPECT_EQ(exitCode, 1);
     EXPECT_EQ(out, base::Utf8ToCp866("Файл ") + path + base::Utf8ToCp866(" не найден!") + "\r\n");
 }

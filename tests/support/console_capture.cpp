@@ -1,0 +1,56 @@
+#include "support/console_capture.hpp"
+
+#include <cstdio>
+#include <filesystem>
+#include <stdexcept>
+#include <unistd.h>
+
+#include "support/temp_dir.hpp"
+
+namespace omvo::testing {
+
+namespace {
+
+// One stream in capture: its descriptor points at a file until the capture ends.
+struct Capture {
+    int fd;
+    const char* name;
+    int saved = -1;
+    std::string path;
+};
+
+Capture g_stdout{1, "stdout", -1, {}};
+Capture g_stderr{2, "stderr", -1, {}};
+
+void Start(Capture& capture) {
+    if (capture.saved != -1) throw std::logic_error("the stream is already captured");
+    std::fflush(nullptr);
+    capture.path = (std::filesystem::temp_directory_path() /
+                    ("omvo-capture-" + std::to_string(getpid()) + "-" + capture.name))
+                       .string();
+    std::FILE* file = std::fopen(capture.path.c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot create " + capture.path);
+    capture.saved = dup(capture.fd);
+    dup2(fileno(file), capture.fd);
+    std::fclose(file);
+}
+
+std::string Finish(Capture& capture) {
+    if (capture.saved == -1) throw std::logic_error("the stream is not captured");
+    std::fflush(nullptr);
+    dup2(capture.saved, capture.fd);
+    close(capture.saved);
+    capture.saved = -1;
+    std::string content = ReadFile(capture.path);
+    std::remove(capture.path.c_str());
+    return content;
+}
+
+}  // namespace
+
+void CaptureStdout() { Start(g_stdout); }
+void CaptureStderr() { Start(g_stderr); }
+std::string GetCapturedStdout() { return Finish(g_stdout); }
+std::string GetCapturedStderr() { return Finish(g_stderr); }
+
+}  // namespace omvo::testing
