@@ -16,6 +16,10 @@ VERSION = os.environ.get("OMVO_VERSION", "")
 # The command that runs the executable when it is not for this machine (Wine for a Windows
 # build), in shell words; empty to run it directly.
 RUNNER = shlex.split(os.environ.get("OMVO_RUNNER", ""))
+# A Windows build, run under Wine: it names itself with its extension, and the files it finds
+# by itself (its settings file) by their Windows paths.
+WINDOWS = EXE.lower().endswith(".exe")
+MODULE = "omvo-covering" + os.path.splitext(EXE)[1]
 
 
 def cp866(text):
@@ -24,6 +28,23 @@ def cp866(text):
 
 def cp1251(text):
     return text.encode("cp1251")
+
+
+def tool_path(path):
+    """A path of this machine (text or bytes) as the tool names it when it finds the file by
+    itself: under Wine, the Linux file system is drive Z:."""
+    if not WINDOWS:
+        return path
+    if isinstance(path, bytes):
+        return b"Z:" + path.replace(b"/", b"\\")
+    return "Z:" + path.replace("/", "\\")
+
+
+def host_name(cp1251_name):
+    """The name on this machine's file system of a file that the tool names by these CP1251
+    bytes: the bytes themselves on Linux; their UTF-8 under Wine, which turns the ANSI code
+    page's names into Unicode ones."""
+    return cp1251_name.decode("cp1251").encode("utf-8") if WINDOWS else cp1251_name
 
 
 class Result:
@@ -87,12 +108,16 @@ class Sandbox:
         """Runs the executable; `popen` adds arguments of subprocess.run (stdout, preexec_fn)."""
         popen.setdefault("stdout", subprocess.PIPE)
         popen.setdefault("stderr", subprocess.PIPE)
-        completed = subprocess.run([*RUNNER, self.exe, *args], cwd=cwd, timeout=120, **popen)
+        completed = subprocess.run(self.command(*args), cwd=cwd, timeout=120, **popen)
         return Result(completed)
+
+    def command(self, *args):
+        """The command line that runs the executable with these arguments."""
+        return [*RUNNER, self.exe, *args]
 
 
 def failure_report(message):
-    return (b"Exception EInOutError in module omvo-covering at 0040A1C4.\r\n" +
+    return (b"Exception EInOutError in module " + MODULE.encode() + b" at 0040A1C4.\r\n" +
             message.encode("ascii") + b".\r\n\r\n")
 
 

@@ -4,7 +4,8 @@ document exists."""
 import os
 import unittest
 
-from omvo_e2e import VERSION, SandboxTest, cp1251, cp866, failure_report
+from omvo_e2e import (MODULE, VERSION, WINDOWS, SandboxTest, cp1251, cp866, failure_report,
+                      tool_path)
 
 SIGHTS = "Что посмотреть: озеро, GPS-трек"
 
@@ -24,7 +25,7 @@ class CommandLine(SandboxTest):
 
     def test_help_and_version_read_and_write_no_file(self):
         usage_start = b"omvo-covering " + VERSION.encode() + cp866(": рисует поездки")
-        settings_line = b"\r\n" + self.box.ini.encode() + b"\r\n"
+        settings_line = b"\r\n" + tool_path(self.box.ini).encode() + b"\r\n"
         for with_settings in (False, True):
             if with_settings:
                 self.archive()
@@ -33,7 +34,8 @@ class CommandLine(SandboxTest):
                     result = self.box.run(*args)
                     self.assertEqual((result.code, result.err), (0, b""))
                     self.assertTrue(result.out.startswith(usage_start), result.out)
-                    self.assertIn(cp866("Запуск: omvo-covering [файл-наложения ...]"), result.out)
+                    self.assertIn(cp866("Запуск: ") + MODULE.encode() +
+                                  cp866(" [файл-наложения ...]"), result.out)
                     self.assertTrue(result.out.endswith(settings_line), result.out)
             with self.subTest(args="--version", settings=with_settings):
                 result = self.box.run("--version")
@@ -44,25 +46,32 @@ class CommandLine(SandboxTest):
 
     def test_other_words_are_overlay_files(self):
         self.archive()
-        for word in ["./--help", "/?", "--HELP", "-help", "--version=1"]:
+        words = ["./--help", "--HELP", "-help", "--version=1"] + ([] if WINDOWS else ["/?"])
+        for word in words:
             with self.subTest(word=word):
                 result = self.box.run(word)
                 self.assertEqual(result.code, 0, result.err)
                 self.assertIn(word.encode(), result.err)  # the missing overlay file
                 self.assertTrue(self.box.read("kml/omvo-covering.kml").startswith(b"<?xml"))
+        if WINDOWS:  # where "/?" asks for help, as it does of every Windows program
+            self.box.write("kml/omvo-covering.kml", b"earlier run")
+            result = self.box.run("/?")
+            self.assertEqual((result.code, result.err), (0, b""))
+            self.assertIn(cp866("  -h, --help, /?  эта справка"), result.out)
+            self.assertEqual(self.box.read("kml/omvo-covering.kml"), b"earlier run")
 
 
 class Settings(SandboxTest):
     def test_missing_settings_file(self):
         result = self.box.run()
         self.assertEqual(result.out, cp866("Отсутствует файл ") +
-                         self.box.ini.encode() + b"\r\n")
+                         tool_path(self.box.ini).encode() + b"\r\n")
         self.assertEqual(result.code, 1)
 
     def test_incomplete_settings_file(self):
         self.box.write("omvo-covering.ini", "minspeed=3\r\nmincorner=12\r\nkmlpath=x/\r\n")
         result = self.box.run()
-        self.assertEqual(result.out, cp866("файл ") + self.box.ini.encode() +
+        self.assertEqual(result.out, cp866("файл ") + tool_path(self.box.ini).encode() +
                          cp866(" содержит не все данные!") + b"\r\n")
         self.assertEqual(result.code, 1)
 
@@ -72,7 +81,7 @@ class Settings(SandboxTest):
         self.assertEqual(result.out, b"")
         self.assertIn(b"minspeed=", result.err)
         self.assertIn(b"3,5", result.err)
-        self.assertIn(self.box.ini.encode(), result.err)
+        self.assertIn(tool_path(self.box.ini).encode(), result.err)
         self.assertEqual(result.code, 1)
 
 
