@@ -5,7 +5,7 @@ import os
 import re
 import unittest
 
-from omvo_e2e import SOURCE_DIR, SandboxTest, check_kml
+from omvo_e2e import SOURCE_DIR, SandboxTest, check_kml, golden
 
 ARCHIVE = os.path.join(SOURCE_DIR, "examples", "club")
 OVERLAYS = ["examples/club/overlays/border.txt", "examples/club/overlays/ferry.txt"]
@@ -57,6 +57,19 @@ class ExampleArchive(SandboxTest):
                 points = sum(len(c.split()) for _, _, c in placemarks)
                 check_kml(self, path, len(expected_names), points)
         self.assertEqual(len(styles_used), 6)
+
+    def test_same_bytes_on_every_system_run_after_run(self):
+        """The documents and the console bytes of the example run are those of the Linux
+        build, kept as golden files; a second run replaces the documents of the first."""
+        self.box.settings(vplistname=ARCHIVE + "/vplist.txt", gpxpath=ARCHIVE + "/gpx/")
+        for run in (1, 2):
+            with self.subTest(run=run):
+                result = self.box.run_in(SOURCE_DIR, *OVERLAYS)
+                self.assertEqual((result.code, result.err), (0, b""))
+                self.assertEqual(result.out, golden("example", "console.cp866"))
+                self.assertEqual(sorted(os.listdir(self.box.path("kml"))), sorted(EXPECTED))
+                for name in EXPECTED:
+                    self.assertEqual(self.box.read("kml/" + name), golden("example", name), name)
 
 
 if __name__ == "__main__":
