@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Cross-builds the tool and its tests for 64-bit Windows with MinGW-w64 and runs the whole
 # test suite (unit tests and end-to-end tests) under Wine, with the code pages of a Russian
-# Windows (ANSI 1251, OEM 866).
+# Windows (ANSI 1251, OEM 866), then packs the ZIP for Windows users
+# (build-windows/omvo-covering-<version>-win64.zip).
 #
 #   tools/test-windows.sh [ctest arguments...]
 #
@@ -86,7 +87,7 @@ trap stop_wine EXIT
 
 step "configure"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-  -DCMAKE_BUILD_TYPE=Release -DOMVO_BUILD_BENCH=OFF \
+  -DCMAKE_BUILD_TYPE=Release -DOMVO_BUILD_BENCH=OFF -DOMVO_WERROR=ON \
   -DGTest_DIR="$gtest_dir/lib/cmake/GTest" \
   -DOMVO_WINE_PREFIX="$WINEPREFIX" -DOMVO_WINE_LOCPATH="$locale_dir" > /dev/null
 
@@ -96,5 +97,12 @@ cmake --build "$build" -j "$jobs"
 step "tests"
 status=0
 ctest --test-dir "$build" --output-on-failure --timeout 300 -j "$jobs" "$@" || status=$?
+
+# The folder a Windows user unzips: the .exe, its settings for the example archive,
+# README.txt and the archive.
+step "package"
+cpack -G ZIP --config "$build/CPackConfig.cmake" -B "$build" > /dev/null
+package=$(ls "$build"/omvo-covering-*-win64.zip)
+echo "$package"
 echo "== done in $((SECONDS - started)) s"
 exit $status
