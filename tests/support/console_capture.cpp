@@ -1,7 +1,7 @@
 #include "support/console_capture.hpp"
 
 #include <cstdio>
-#include <filesystem>
+#include <optional>
 #include <stdexcept>
 #include <unistd.h>
 
@@ -14,22 +14,19 @@ namespace {
 // One stream in capture: its descriptor points at a file until the capture ends.
 struct Capture {
     int fd;
-    const char* name;
     int saved = -1;
-    std::string path;
+    std::optional<TempDir> dir;
 };
 
-Capture g_stdout{1, "stdout", -1, {}};
-Capture g_stderr{2, "stderr", -1, {}};
+Capture g_stdout{1, -1, {}};
+Capture g_stderr{2, -1, {}};
 
 void Start(Capture& capture) {
     if (capture.saved != -1) throw std::logic_error("the stream is already captured");
     std::fflush(nullptr);
-    capture.path = (std::filesystem::temp_directory_path() /
-                    ("omvo-capture-" + std::to_string(getpid()) + "-" + capture.name))
-                       .string();
-    std::FILE* file = std::fopen(capture.path.c_str(), "wb");
-    if (file == nullptr) throw std::runtime_error("cannot create " + capture.path);
+    capture.dir.emplace();
+    std::FILE* file = std::fopen(capture.dir->File("captured").c_str(), "wb");
+    if (file == nullptr) throw std::runtime_error("cannot create the capture file");
     capture.saved = dup(capture.fd);
     dup2(fileno(file), capture.fd);
     std::fclose(file);
@@ -41,8 +38,8 @@ std::string Finish(Capture& capture) {
     dup2(capture.saved, capture.fd);
     close(capture.saved);
     capture.saved = -1;
-    std::string content = ReadFile(capture.path);
-    std::remove(capture.path.c_str());
+    std::string content = ReadFile(capture.dir->File("captured"));
+    capture.dir.reset();
     return content;
 }
 
