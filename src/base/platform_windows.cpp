@@ -126,7 +126,7 @@ bool TryWhileBusy(Operation operation) {
 bool WriteHandle(HANDLE handle, std::string_view bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
         DWORD written = 0;
-        const DWORD size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1 << 30));
+        const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
         if (!WriteFile(handle, bytes.data() + done, size, &written, nullptr)) return Failed();
         if (written == 0) {
             errno = ENOSPC;
@@ -176,7 +176,8 @@ std::FILE* OpenForWriting(const std::string& path) {
 
 bool WriteAll(std::FILE* file, std::string_view bytes) {
     // Straight to the system: the C library's stream adds nothing to an unbuffered file, and
-    // would report a disk that fills up in the middle of a write as an invalid argument.
+    // loses the reason when a disk fills up in the middle of a write (a short count, or
+    // EINVAL).
     const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
     return WriteHandle(handle, bytes);
 }
