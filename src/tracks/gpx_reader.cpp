@@ -1,5 +1,6 @@
 #include "tracks/gpx_reader.hpp"
 
+#include <array>
 #include <charconv>
 #include <cstring>
 #include <system_error>
@@ -76,13 +77,13 @@ private:
 // last date read is kept.
 class TimeReader {
 public:
-    void Read(std::string_view text, TrackPoint& point) {
-        point.timeKind = TimeKind::None;
-        point.seconds = 0;
+    void Read(std::string_view text, TimeKind& kind, std::int64_t& seconds) {
+        kind = TimeKind::None;
+        seconds = 0;
         if (text.size() != kTimeLength) return;
-        const std::optional<std::int64_t> seconds = Seconds(text);
-        point.timeKind = seconds ? TimeKind::Valid : TimeKind::Invalid;
-        point.seconds = seconds.value_or(0);
+        const std::optional<std::int64_t> read = Seconds(text);
+        kind = read ? TimeKind::Valid : TimeKind::Invalid;
+        seconds = read.value_or(0);
     }
 
 private:
@@ -146,6 +147,16 @@ std::optional<double> ParseLongCoordinate(std::string_view text, bool negative) 
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// IsNumberChar as a table, for the loop that reads every number of the file.
+constexpr std::array<bool, 256> MakeNumberChars() {
+    std::array<bool, 256> table{};
+    for (int c = '0'; c <= '9'; ++c) table[c] = true;
+    table['.'] = true;
+    table['-'] = true;
+    return table;
+}
+constexpr std::array<bool, 256> kNumberChars = MakeNumberChars();
+
 // The end of an exponent ("e" or "E", an optional sign, at least one digit) that starts at
 // `from`, or `from` when none starts there.
 std::size_t ExponentEnd(std::string_view text, std::size_t from) {
@@ -187,7 +198,7 @@ void ReadNumber(std::string_view text, std::size_t from, WorkingNumber& out) {
     while (from < text.size() && IsBlank(text[from])) ++from;
     if (from < text.size() && text[from] == '+') ++from;
     std::size_t end = from;
-    while (end < text.size() && IsNumberChar(text[end])) ++end;
+    while (end < text.size() && kNumberChars[static_cast<unsigned char>(text[end])]) ++end;
     const std::string_view run = text.substr(from, end - from);
     const std::size_t exponentEnd = ExponentEnd(text, end);
     if (exponentEnd == end || !base::ParseDecimal(run)) {
@@ -310,7 +321,8 @@ private:
         if (piece.starts_with(kTrackOpen)) pendingStart_ = true;
         bool complete = markers.closesPoint || tagClosesPoint;
         if (piece.starts_with(kPointOpen)) {
-            time_.clear();
+            timeKind_ = TimeKind::None;
+            seconds_ = 0;
             const std::size_t tagEnd = piece.find('>');
             if (tagEnd == std::string_view::npos && endsLine) {
                 // The start tag goes on over the next lines; its attributes are read when
@@ -337,7 +349,8 @@ private:
         if (markers.time != std::string_view::npos) {
             const std::size_t from = markers.time + kTimeOpen.size();
             const std::size_t end = piece.find('<', from);
-            time_.assign(piece.substr(from, end == std::string_view::npos ? end : end - from));
+            times_.Read(piece.substr(from, end == std::string_view::npos ? end : end - from),
+                        timeKind_, seconds_);
         }
         if (complete) StorePoint();
     }
@@ -383,7 +396,8 @@ private:
         } else {
             point.ele = ele_.text;
         }
-        times_.Read(time_, point);
+        point.timeKind = timeKind_;
+        point.seconds = seconds_;
         point.kept = true;
         point.segmentStart = false;
         return true;
@@ -411,7 +425,8 @@ private:
 
     TrackStore& store_;
     WorkingNumber lat_, lon_, ele_;  // carried from line to line
-    std::string time_;
+    TimeKind timeKind_ = TimeKind::None;  // of the last time read
+    std::int64_t seconds_ = 0;
     bool pendingStart_ = true;
     long lineNumber_ = 0;
     bool inTag_ = false;  // a "<trkpt" start tag goes on over the next lines
@@ -495,7 +510,9 @@ std::optional<double> ParseCoordinate(std::string_view text) {
     return negative ? -value : value;
 }
 
-void SetPointTime(TrackPoint& point, std::string_view text) { TimeReader().Read(text, point); }
+void SetPointTime(TrackPoint& point, std::string_view text) {
+    TimeReader().Read(text, point.timeKind, point.seconds);
+}
 
 bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
