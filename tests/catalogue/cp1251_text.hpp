@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "catalogue/trip_list.hpp"
+
 namespace omvo::testing {
 
 inline std::string Cp1251(std::string_view utf8) {
@@ -40,6 +42,19 @@ inline std::string Cp1251(std::string_view utf8) {
         else throw std::invalid_argument("no CP1251 form in the test helper");
     }
     return out;
+}
+
+// A trip record of the given heading, identification line and summary, dated 12-15 July
+// 2010, with a GPS track.
+inline catalogue::TripRecord Cp1251Trip(std::string_view heading, std::string_view idLine,
+                                        std::string_view summary) {
+    catalogue::TripRecord trip;
+    trip.line[0] = Cp1251(heading);
+    trip.line[1] = Cp1251(idLine);
+    trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
+    trip.line[3] = Cp1251(summary);
+    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
+    return trip;
 }
 
 }  // namespace omvo::testing

@@ -13,13 +13,7 @@ using catalogue::TripRecord;
 using omvo::testing::Cp1251;
 
 TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
-    TripRecord trip;
-    trip.line[0] = Cp1251(heading);
-    trip.line[1] = Cp1251(idLine);
-    trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
-    trip.line[3] = Cp1251(summary);
-    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
-    return trip;
+    return omvo::testing::Cp1251Trip(heading, idLine, summary);
 }
 
 // The description of a trip with the identification line "Код: ab123" and the summary
