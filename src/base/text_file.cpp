@@ -57,8 +57,7 @@ bool TextFile::NextLine(std::string_view& line) {
         if (lf != nullptr) {
             char* start = data + begin_;
             begin_ = static_cast<std::size_t>(lf - data) + 1;
-            if (!Finish(start, lf, line)) return false;
-            return true;
+            return Finish(start, lf, line);
         }
         if (atEnd_) {
             if (begin_ == end_) return false;

@@ -2,24 +2,19 @@
 
 #include <utility>
 
-#include "base/console.hpp"
 #include "base/platform.hpp"
 #include "tracks/gpx_reader.hpp"
 
 namespace omvo::run {
 
-void LoadedTrack::Report() const {
-    if (failure) {
-        for (const std::string& warning : store.warnings) base::Warning(warning);
-        std::rethrow_exception(failure);
-    }
-    tracks::ReportTrack(found, store);
-}
+void LoadedTrack::Report() const { tracks::ReportTrack(found, store, failure); }
 
 TrackLoader::TrackLoader(std::vector<std::string> paths, unsigned workers, std::size_t ahead)
     : paths_(std::move(paths)), ahead_(ahead < 1 ? 1 : ahead), loaded_(paths_.size()) {
     try {
-        for (unsigned i = 0; i < (workers < 1 ? 1 : workers); ++i) workers_.emplace_back([this] { Work(); });
+        for (unsigned i = 0; i < (workers < 1 ? 1 : workers); ++i) {
+            workers_.emplace_back([this] { Work(); });
+        }
     } catch (...) {
         Stop();
         throw;

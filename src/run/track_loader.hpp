@@ -21,7 +21,7 @@ struct LoadedTrack {
     bool found = false;          // a file was there
     std::exception_ptr failure;  // what ended the load, to be thrown in trip order
 
-    // The console side of the load (its warnings, the missing file), then its failure.
+    // The console side of the load: its warnings, then its failure or the missing file.
     void Report() const;
 };
 

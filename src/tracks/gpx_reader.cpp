@@ -2,10 +2,10 @@
 
 #include <array>
 #include <charconv>
-#include <cstring>
-#include <system_error>
 #include <cstdint>
+#include <cstring>
 #include <optional>
+#include <system_error>
 #include <vector>
 
 #include "base/calendar.hpp"
@@ -150,9 +150,7 @@ bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 // IsNumberChar as a table, for the loop that reads every number of the file.
 constexpr std::array<bool, 256> MakeNumberChars() {
     std::array<bool, 256> table{};
-    for (int c = '0'; c <= '9'; ++c) table[c] = true;
-    table['.'] = true;
-    table['-'] = true;
+    for (std::size_t c = 0; c < table.size(); ++c) table[c] = IsNumberChar(static_cast<char>(c));
     return table;
 }
 constexpr std::array<bool, 256> kNumberChars = MakeNumberChars();
@@ -206,10 +204,13 @@ void ReadNumber(std::string_view text, std::size_t from, WorkingNumber& out) {
         return;
     }
     const std::optional<double> value = base::ParseDecimal(text.substr(from, exponentEnd - from));
+    if (!value) {
+        out.Set({});
+        return;
+    }
     char plain[1100];  // room for the longest fixed form of any double
-    const auto [plainEnd, ec] =
-        value ? std::to_chars(plain, plain + sizeof plain, *value, std::chars_format::fixed)
-              : std::to_chars_result{plain, std::errc::value_too_large};
+    const auto [plainEnd, ec] = std::to_chars(plain, plain + sizeof plain, *value,
+                                              std::chars_format::fixed);
     out.Set(ec == std::errc() ? std::string_view(plain, static_cast<std::size_t>(plainEnd - plain))
                               : std::string_view());
 }
@@ -453,8 +454,9 @@ bool ReadTrack(const std::string& path, TrackStore& store) {
     return true;
 }
 
-void ReportTrack(bool found, const TrackStore& store) {
+void ReportTrack(bool found, const TrackStore& store, std::exception_ptr failure) {
     for (const std::string& warning : store.warnings) base::Warning(warning);
+    if (failure) std::rethrow_exception(failure);
     if (!found) {
         base::ConsoleText("Файл ");
         base::ConsoleBytes(store.path);
@@ -465,15 +467,13 @@ void ReportTrack(bool found, const TrackStore& store) {
 
 void LoadTrack(const std::string& path, TrackStore& store) {
     bool found = false;
+    std::exception_ptr failure;
     try {
         found = ReadTrack(path, store);
     } catch (...) {
-        // The warnings before a failure are shown before its report, as they would have been
-        // had they been written at once.
-        for (const std::string& warning : store.warnings) base::Warning(warning);
-        throw;
+        failure = std::current_exception();
     }
-    ReportTrack(found, store);
+    ReportTrack(found, store, failure);
 }
 
 std::optional<double> ParseCoordinate(std::string_view text) {
@@ -513,8 +513,6 @@ std::optional<double> ParseCoordinate(std::string_view text) {
 void SetPointTime(TrackPoint& point, std::string_view text) {
     TimeReader().Read(text, point.timeKind, point.seconds);
 }
-
-bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
 std::string_view TrimTrailingZeros(std::string_view text) {
     // Most numbers end in a digit other than 0: nothing to trim, whether they hold a '.' or not.

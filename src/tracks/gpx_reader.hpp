@@ -1,6 +1,7 @@
 #pragma once
 // Loading one GPX track file into the track point store, line by line, by markers.
 
+#include <exception>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,9 +16,10 @@ namespace omvo::tracks {
 // when the file cannot be read. Safe to run for different stores on different threads.
 bool ReadTrack(const std::string& path, TrackStore& store);
 
-// The console side of a load: writes the store's warnings; when no file was found, writes
-// "Файл <path> не найден!" and a line end and throws RunStop(1).
-void ReportTrack(bool found, const TrackStore& store);
+// The console side of a load, as if it had been shown while the file was read: writes the
+// store's warnings, then rethrows the failure that ended the load, if any; when no file was
+// found, writes "Файл <path> не найден!" and a line end and throws RunStop(1).
+void ReportTrack(bool found, const TrackStore& store, std::exception_ptr failure = nullptr);
 
 // ReadTrack, then ReportTrack.
 void LoadTrack(const std::string& path, TrackStore& store);
@@ -32,7 +34,7 @@ std::optional<double> ParseCoordinate(std::string_view text);
 // marked invalid.
 void SetPointTime(TrackPoint& point, std::string_view text);
 
-bool IsNumberChar(char c);
+constexpr bool IsNumberChar(char c) { return (c >= '0' && c <= '9') || c == '.' || c == '-'; }
 
 // Without trailing '0's after a '.', and without a '.' that then ends the text.
 std::string_view TrimTrailingZeros(std::string_view text);
