@@ -28,21 +28,7 @@ step() {
 # The Linux packages of the ordinary build (cmake, ninja, GoogleTest sources, python3, the
 # document checkers), then the cross compiler, Wine and the locale sources.
 step "packages"
-tools/setup.sh
-packages=(g++-mingw-w64-x86-64-posix wine64 locales)
-missing=()
-for package in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" ||
-    missing+=("$package")
-done
-if [ ${#missing[@]} -gt 0 ]; then
-  sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  echo "Installing: ${missing[*]}"
-  "${sudo[@]}" apt-get update -q
-  "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive \
-    apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+tools/setup.sh g++-mingw-w64-x86-64-posix wine64 locales
 
 # Wine takes its ANSI and OEM code pages from the locale, and names files in UTF-8 only when
 # the C library knows that locale; it is made here, beside the build, rather than system-wide.
