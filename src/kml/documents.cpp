@@ -10,34 +10,27 @@ namespace omvo::kml {
 
 namespace {
 
-// One line style of the header: its id and its colour (aabbggrr).
-#define OMVO_KML_STYLE(id, color)    \
-    "<Style id=\"" id "\">\r\n"      \
-    "<LineStyle>\r\n"                \
-    "<color>" color "</color>\r\n"   \
-    "<width>6</width>\r\n"           \
-    "</LineStyle>\r\n"               \
-    "</Style>\r\n"
-
-constexpr std::string_view kHeader =
-    "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
-    "<kml xmlns=\"http://www.opengis.net/kml/2.2\""
-    " xmlns:gx=\"http://www.google.com/kml/ext/2.2\""
-    " xmlns:kml=\"http://www.opengis.net/kml/2.2\""
-    " xmlns:atom=\"http://www.w3.org/2005/Atom\">\r\n"
-    "<Document>\r\n"
-    "<name>omvo-covering.kml</name>\r\n"
-    OMVO_KML_STYLE("sn_day_trip", "99ff5500")
-    OMVO_KML_STYLE("sn_night_trip", "99ff0055")
-    OMVO_KML_STYLE("sn_short_voyage", "99ff0000")
-    OMVO_KML_STYLE("sn_long_voyage", "997f0000")
-    OMVO_KML_STYLE("sn_great_voyage", "99000055")
-    OMVO_KML_STYLE("sn_brevet", "990000aa")
-    "<Folder>\r\n"
-    "<name>omvo-covering</name>\r\n"
-    "<open>1</open>\r\n";
-
-#undef OMVO_KML_STYLE
+// The header: the document, its six line styles and the start of the folder.
+std::string MakeHeader() {
+    std::string header =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\r\n"
+        "<kml xmlns=\"http://www.opengis.net/kml/2.2\""
+        " xmlns:gx=\"http://www.google.com/kml/ext/2.2\""
+        " xmlns:kml=\"http://www.opengis.net/kml/2.2\""
+        " xmlns:atom=\"http://www.w3.org/2005/Atom\">\r\n"
+        "<Document>\r\n"
+        "<name>omvo-covering.kml</name>\r\n";
+    for (const LineStyle& style : kLineStyles) {
+        header.append("<Style id=\"").append(style.id).append("\">\r\n<LineStyle>\r\n<color>");
+        header.append(style.color).append("</color>\r\n<width>").append(kLineWidth);
+        header.append("</width>\r\n</LineStyle>\r\n</Style>\r\n");
+    }
+    header +=
+        "<Folder>\r\n"
+        "<name>omvo-covering</name>\r\n"
+        "<open>1</open>\r\n";
+    return header;
+}
 
 constexpr std::string_view kFooter =
     "</Folder>\r\n"
@@ -73,14 +66,14 @@ Documents::Documents(const std::string& kmlpath) {
     const std::string finalPaths[3] = {kmlpath + std::string(kMainDocumentName),
                                        kmlpath + std::string(kHomeDocumentName),
                                        kmlpath + std::string(kFarDocumentName)};
-    RequireReplaceable(finalPaths);
+    RequireReplaceable({finalPaths[0], finalPaths[1], finalPaths[2]});
     // Should one fail, the ones made before it remove themselves.
     main_.emplace(finalPaths[0]);
     home_.emplace(finalPaths[1]);
     far_.emplace(finalPaths[2]);
 }
 
-void Documents::RequireReplaceable(const std::string (&finalPaths)[3]) {
+void Documents::RequireReplaceable(std::initializer_list<std::string> finalPaths) {
     for (const std::string& path : finalPaths) {
         errno = 0;
         if (!base::MayBeReplaced(path)) base::ThrowIoError(errno != 0 ? errno : EACCES, path);
@@ -94,16 +87,26 @@ void Documents::Write(Route route, std::string_view text) {
     if (route != Route::MainAndHome) far_->Write(text);
 }
 
+TemporaryDocument& Documents::AddFile(std::string finalPath) {
+    RequireReplaceable({finalPath});
+    return added_.emplace(std::move(finalPath));
+}
+
 void Documents::Close() {
+    if (added_) added_->Close();
     for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Close();
+    if (added_) RequireReplaceable({added_->finalPath()});
     RequireReplaceable({far_->finalPath(), home_->finalPath(), main_->finalPath()});
-    // A stop signal waits until all three are renamed: the documents always come from one
-    // run.
+    // A stop signal waits until all are renamed: the files always come from one run.
     base::StopSignalsHeld held;
+    if (added_) added_->Commit();
     for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Commit();
 }
 
-std::string_view DocumentHeader() { return kHeader; }
+std::string_view DocumentHeader() {
+    static const std::string header = MakeHeader();
+    return header;
+}
 std::string_view DocumentFooter() { return kFooter; }
 
 }  // namespace omvo::kml

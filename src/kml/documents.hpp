@@ -3,6 +3,8 @@
 // only when the whole run succeeded, so the map a viewer shows is always one complete run,
 // whatever stops this one.
 
+#include <array>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -53,19 +55,40 @@ public:
     // Writes the text to the main document and to the documents of the route.
     void Write(Route route, std::string_view text);
 
-    // Closes far, home and main, then renames them over their final names (far, home,
-    // main). Throws InOutError; a final name that became a directory is found before the
-    // first rename. Documents not closed by then remove themselves.
+    // Creates one more file at finalPath, replaced together with the documents; returns it for
+    // writing. Throws InOutError, also when finalPath is a directory.
+    TemporaryDocument& AddFile(std::string finalPath);
+
+    // Closes the added file, far, home and main, then renames them over their final names in
+    // that order. Throws InOutError; a final name that became a directory is found before the
+    // first rename. Files not closed by then remove themselves.
     void Close();
 
 private:
     // Throws InOutError when a final name is a directory, or on Windows a file held open
     // against replacing: renaming over it would fail after the documents before it were
     // replaced, leaving documents of two different runs.
-    static void RequireReplaceable(const std::string (&finalPaths)[3]);
+    static void RequireReplaceable(std::initializer_list<std::string> finalPaths);
 
-    std::optional<TemporaryDocument> main_, home_, far_;
+    std::optional<TemporaryDocument> main_, home_, far_, added_;
 };
+
+// A line style of the documents: its id and its colour as KML writes it (aabbggrr).
+struct LineStyle {
+    std::string_view id;
+    std::string_view color;
+};
+
+// The six line styles of the header, in its order, all of one width.
+inline constexpr std::array<LineStyle, 6> kLineStyles = {{
+    {"sn_day_trip", "99ff5500"},
+    {"sn_night_trip", "99ff0055"},
+    {"sn_short_voyage", "99ff0000"},
+    {"sn_long_voyage", "997f0000"},
+    {"sn_great_voyage", "99000055"},
+    {"sn_brevet", "990000aa"},
+}};
+inline constexpr std::string_view kLineWidth = "6";
 
 // The 43-line header with the six line styles, and the 3-line footer, each line CR LF.
 std::string_view DocumentHeader();

@@ -10,6 +10,9 @@ namespace omvo::kml {
 
 // Control characters are the bytes 0x00 to 0x1F other than tab, LF and CR, and DEL (0x7F).
 
+// Drops control characters.
+std::string DropControls(std::string_view text);
+
 // For element content and attribute-free names: drops control characters, then writes "<"
 // as "&lt;", ">" as "&gt;", and "&" as "&amp;" unless it already begins "&amp;", "&lt;",
 // "&gt;", "&quot;" or "&apos;".

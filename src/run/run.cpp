@@ -18,6 +18,7 @@
 #include "run/settings.hpp"
 #include "run/track_loader.hpp"
 #include "tracks/thinning.hpp"
+#include "web/web_page.hpp"
 
 namespace omvo::run {
 
@@ -31,6 +32,13 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     kml::Documents documents(settings.kmlpath);
+    // The web page, when asked for, is one more file of the documents' set, replaced with them.
+    std::optional<web::WebPage> page;
+    if (settings.webpage) {
+        kml::TemporaryDocument& pageFile =
+            documents.AddFile(settings.kmlpath + std::string(web::kPageName));
+        page.emplace([&pageFile](std::string_view text) { pageFile.Write(text); });
+    }
     // The tracks load ahead on other threads from here on; the run takes them in trip order.
     std::vector<std::string> gpxPaths;
     gpxPaths.reserve(trips.size());
@@ -46,6 +54,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     for (const std::string& overlayPath : overlayPaths) {
         if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(overlayPath)) {
             documents.Write(kml::Route::MainAndFar, kml::MakeOverlayPlacemark(*overlay));
+            if (page) page->AddOverlay(*overlay);
         }
     }
 
@@ -65,11 +74,13 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
         kml::WriteTripPlacemarks(documents, route, trip, tripClass, store);
+        if (page) page->AddTrip(route, trip, tripClass, store);
         base::ConsoleText(" ok.\r\n");
         loader.Recycle(std::move(track));
     }
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
+    if (page) page->Finish();
     documents.Close();
     return 0;
 }

@@ -1,0 +1,64 @@
+#pragma once
+// The club's map as one web page beside the documents: what the run draws into them (the
+// thinned segments of every trip with its class, name, description and home or far place,
+// and the overlays), written as data into a single HTML file together with the map library,
+// the sanitizer and the page's own script, so the file needs nothing beside it.
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "catalogue/trip_class.hpp"
+#include "catalogue/trip_list.hpp"
+#include "kml/documents.hpp"
+#include "overlays/overlay_file.hpp"
+#include "tracks/track_store.hpp"
+
+namespace omvo::web {
+
+inline constexpr std::string_view kPageName = "omvo-covering.html";
+
+// Writes the page in order, through the function it is given: its start when made, one entry
+// per overlay and trip as they are added, and its end. The bytes depend on nothing but what is
+// added: no time, no path, no machine.
+class WebPage {
+public:
+    using Writer = std::function<void(std::string_view)>;
+
+    // Writes the start of the page.
+    explicit WebPage(Writer writer);
+
+    // Adds the overlay, drawn in the main and the far layer.
+    void AddOverlay(const overlays::Overlay& overlay);
+
+    // Adds the trip's segments as the documents of the route hold them: the kept points, the
+    // names, the class and the description.
+    void AddTrip(kml::Route route, const catalogue::TripRecord& trip,
+                 catalogue::TripClass tripClass, const tracks::TrackStore& store);
+
+    // Writes the end of the page.
+    void Finish();
+
+private:
+    void StartEntry();
+
+    Writer write_;
+    std::string entry_;  // the entry being made; keeps its capacity
+    bool firstEntry_ = true;
+};
+
+// Appends the UTF-8 text as a JSON string that may stand inside an HTML script block: quotes,
+// backslashes, control characters, "<", ">", "&", U+2028 and U+2029 are written as escapes,
+// and invalid UTF-8 is dropped.
+void AppendJsonString(std::string& out, std::string_view text);
+
+// Appends a decimal text ("-12.5", "5.", ".5", "007") as a JSON number; returns false, appending
+// nothing, for any other text.
+bool AppendJsonDecimal(std::string& out, std::string_view text);
+
+// The longitudes and latitudes of a KML coordinates text ("lon,lat[,ele] ..."), appended as
+// "lat,lon" JSON number pairs separated by commas; tuples that are not two finite numbers are
+// left out.
+void AppendCoordinatePairs(std::string& out, std::string_view coordinates);
+
+}  // namespace omvo::web
