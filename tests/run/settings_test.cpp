@@ -19,6 +19,7 @@ struct Outcome {
     std::optional<Settings> settings;
     int exitCode = 0;
     std::string out;
+    std::string err;
 };
 
 Outcome Read(const std::string& content) {
@@ -33,7 +34,7 @@ Outcome Read(const std::string& content) {
         outcome.exitCode = stop.exitCode;
     }
     outcome.out = testing::GetCapturedStdout();
-    testing::GetCapturedStderr();
+    outcome.err = testing::GetCapturedStderr();
     return outcome;
 }
 
@@ -111,6 +112,43 @@ TEST(Settings, StopsOnANumberThatCannotBeRead) {
         EXPECT_FALSE(outcome.settings.has_value());
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_EQ(outcome.out, "");  // the message goes to standard error
+    }
+}
+
+TEST(Settings, ReadsTheWebPageSwitchAsExactly0Or1) {
+    const struct {
+        const char* what;
+        std::string lines;
+        std::optional<bool> webpage;  // nothing: the run stops
+    } cases[] = {
+        {"off when not given", "", false},
+        {"on", "webpage=1\n", true},
+        {"off", "webpage=0\n", false},
+        {"the last line wins", "webpage=1\nwebpage=0\n", false},
+        {"a comment and blanks after the value are cut", "webpage=1   ; the page\r\n", true},
+        {"empty", "webpage=\n", std::nullopt},
+        {"a blank before the value", "webpage= 1\n", std::nullopt},
+        {"another number", "webpage=2\n", std::nullopt},
+        {"a leading zero", "webpage=01\n", std::nullopt},
+        {"a word", "webpage=yes\n", std::nullopt},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome outcome = Read(std::string(kComplete) + c.lines);
+        EXPECT_EQ(outcome.out, "");
+        if (c.webpage) {
+            ASSERT_TRUE(outcome.settings.has_value()) << outcome.err;
+            EXPECT_EQ(outcome.settings->webpage, *c.webpage);
+            EXPECT_EQ(outcome.err, "");
+        } else {
+            EXPECT_FALSE(outcome.settings.has_value());
+            EXPECT_EQ(outcome.exitCode, 1);
+            const std::string value = c.lines.substr(8, c.lines.find('\n') - 8);
+            EXPECT_TRUE(outcome.err.starts_with("omvo-covering: settings file ")) << outcome.err;
+            EXPECT_TRUE(outcome.err.ends_with(": the value of \"webpage=\" is not 0 or 1: \"" +
+                                              value + "\"\r\n"))
+                << outcome.err;
+        }
     }
 }
 
