@@ -77,8 +77,10 @@
   }
 
   items.forEach(function (item) {
-    var group = item.k >= 0 && item.k < styles.length ? styles[item.k] : OTHER;
-    item.group = group;
+    // Drawn in the style the documents give it; counted and hidden with its class, or with
+    // the other lines when it is an overlay.
+    var style = item.k >= 0 && item.k < styles.length ? styles[item.k] : OTHER;
+    item.group = item.id !== undefined ? style : OTHER;
     item.km = 0;
     item.lines = [];
     item.bounds = L.latLngBounds([]);
@@ -87,10 +89,10 @@
       var latlngs = [];
       for (var i = 0; i + 1 < flat.length; i += 2) latlngs.push([flat[i], flat[i + 1]]);
       var line = L.polyline(latlngs, {
-        color: group.color,
-        opacity: group.alpha / 255,
-        weight: group.width,
-        className: 'omvo-line omvo-style-' + group.id
+        color: style.color,
+        opacity: style.alpha / 255,
+        weight: style.width,
+        className: 'omvo-line omvo-style-' + style.id
       });
       line.omvoItem = item;
       line.omvoName = segment[0];
@@ -230,13 +232,21 @@
     updateLegend();
   }
 
+  // Keeps what the view fits clear of the panel, unless the panel takes half the map.
+  function fitOptions(padding, maxZoom) {
+    var right = padding;
+    if (panel.open && panel.offsetWidth * 2 < map.getSize().x) right += panel.offsetWidth + 10;
+    return { paddingTopLeft: [padding, padding], paddingBottomRight: [right, padding],
+             maxZoom: maxZoom, animate: false };
+  }
+
   function fitShown() {
     var bounds = L.latLngBounds([]);
     items.forEach(function (item) {
       if (shown(item) && item.bounds.isValid()) bounds.extend(item.bounds);
     });
     if (!bounds.isValid()) return false;
-    map.fitBounds(bounds, { padding: [16, 16], animate: false });
+    map.fitBounds(bounds, fitOptions(16, 18));
     return true;
   }
 
@@ -256,7 +266,7 @@
       state.hidden[item.group.id] = false;
       redraw();
     }
-    map.fitBounds(item.bounds, { padding: [24, 24], maxZoom: 14, animate: false });
+    map.fitBounds(item.bounds, fitOptions(24, 14));
     var line = item.lines.filter(function (l) { return l.getLatLngs().length > 0; })[0];
     var points = line.getLatLngs();
     line.openPopup(points[Math.floor(points.length / 2)]);
@@ -340,6 +350,7 @@
 
   window.addEventListener('hashchange', function () { showTrip(idFromAddress()); });
 
+  window.omvoMap = map;  // the page's map, for the browser's console
   setLayer(1, false);
   if (!fitShown()) map.setView([0, 0], 2);
   if (window.location.hash.length > 1) showTrip(idFromAddress());
