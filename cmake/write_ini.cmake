@@ -13,5 +13,6 @@ mincorner=12      ; degrees: points where the track turns less are dropped\r
 vplistname=${ARCHIVE}/vplist.txt\r
 gpxpath=${ARCHIVE}/gpx/\r
 kmlpath=${OUTPUT}/\r
+webpage=1         ; also write the web page omvo-covering.html beside the documents\r
 ")
 message(STATUS "Wrote ${INI}")
