@@ -128,8 +128,12 @@ class Browser:
         actions = ActionChains(self.driver)
         actions.w3c_actions.pointer_action.move_to_location(int(point[0]), int(point[1]))
         actions.w3c_actions.pointer_action.click()
+        start = self.js("return performance.now()")
         actions.perform()
-        return self.popup()
+        popup = self.popup()
+        # From the click to the popup in the document, WebDriver's round trips included.
+        self.click_ms = self.js("return performance.now()") - start
+        return popup
 
     def wait_still(self):
         """Waits until the map's view stays the same for 0.2 s."""
