@@ -13,7 +13,7 @@
 namespace omvo::tracks {
 namespace {
 
-using testing::AddPoint;
+using test::AddPoint;
 
 TEST(Distance, ScalesDegreesToKilometresAtTheFirstPointsLatitude) {
     TrackStore store;

@@ -13,7 +13,7 @@
 namespace omvo::tracks {
 namespace {
 
-using testing::AddPointAt;
+using test::AddPointAt;
 
 // The labels of the points left in the store, in order.
 std::vector<std::string> Labels(const TrackStore& store) {
