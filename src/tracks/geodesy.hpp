@@ -14,7 +14,8 @@ double PointDistanceKm(const TrackPoint& a, const TrackPoint& b);
 // form but no valid date and time (the speed is then 10000.0 as well).
 double PointSpeedKmh(const TrackPoint& a, const TrackPoint& b, bool* badTime = nullptr);
 
-// Returns the orientation of a leg (not its direction of travel), in degrees, above -45 up to 135.
+// Returns the orientation of a leg (not its direction of travel), in degrees, above -45 up
+// to 135.
 double LegDirection(double dlat, double dlon);
 
 }  // namespace omvo::tracks
