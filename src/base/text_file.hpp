@@ -19,14 +19,15 @@ public:
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    // Gives the next line; false at the end of the data. The view stays valid until the
-    // next call. Throws InOutError when the file cannot be read.
+    // Sets `line` to the next line and returns true, or returns false at the end of the
+    // data. The view stays valid until the next call. Throws InOutError when the file cannot
+    // be read.
     bool NextLine(std::string_view& line);
 
-    // The number of the physical line last given by NextLine, as an editor counts it.
+    // Returns the number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
-    // Closes the file; throws InOutError when closing fails. Also done by the destructor,
+    // Closes the file. Throws InOutError when closing fails. The destructor closes it too,
     // silently.
     void Close();
 

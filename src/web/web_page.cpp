@@ -273,7 +273,7 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
     AppendJsonString(entry_, id);
     entry_ += ',';
     AppendKey(entry_, "h");
-    AppendJsonString(entry_, kml::DropControls(base::Cp1251ToUtf8(trip.line[0])));
+    AppendJsonString(entry_, kml::DropControls(base::Cp1251ToUtf8(trip.heading)));
     entry_ += ',';
     AppendKey(entry_, "d");
     AppendJsonString(entry_, kml::DropControls(kml::TripDescription(trip)));

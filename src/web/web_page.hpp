@@ -18,9 +18,9 @@ namespace omvo::web {
 
 inline constexpr std::string_view kPageName = "omvo-covering.html";
 
-// Writes the page in order, through the function it is given: its start when made, one entry
-// per overlay and trip as they are added, and its end. The bytes depend on nothing but what is
-// added: no time, no path, no machine.
+// The page, written in order through the function it is given: its start when made, one
+// entry per overlay and trip as they are added, and its end. The bytes depend on nothing but
+// what is added: no time, no path, no machine.
 class WebPage {
 public:
     using Writer = std::function<void(std::string_view)>;
@@ -28,11 +28,11 @@ public:
     // Writes the start of the page.
     explicit WebPage(Writer writer);
 
-    // Adds the overlay, drawn in the main and the far layer.
+    // Writes the overlay's entry, drawn in the main and the far layer.
     void AddOverlay(const overlays::Overlay& overlay);
 
-    // Adds the trip's segments as the documents of the route hold them: the kept points, the
-    // names, the class and the description.
+    // Writes the trip's entry: its segments as the documents of the route hold them, with the
+    // kept points, the names, the class and the description.
     void AddTrip(kml::Route route, const catalogue::TripRecord& trip,
                  catalogue::TripClass tripClass, const tracks::TrackStore& store);
 
@@ -48,17 +48,16 @@ private:
 };
 
 // Appends the UTF-8 text as a JSON string that may stand inside an HTML script block: quotes,
-// backslashes, control characters, "<", ">", "&", U+2028 and U+2029 are written as escapes,
-// and invalid UTF-8 is dropped.
+// backslashes, control characters, "<", ">", "&", U+2028 and U+2029 written as escapes,
+// invalid UTF-8 dropped.
 void AppendJsonString(std::string& out, std::string_view text);
 
-// Appends a decimal text ("-12.5", "5.", ".5", "007") as a JSON number; returns false, appending
-// nothing, for any other text.
+// Appends a decimal text ("-12.5", "5.", ".5", "007") as a JSON number; returns false,
+// appending nothing, for any other text.
 bool AppendJsonDecimal(std::string& out, std::string_view text);
 
-// The longitudes and latitudes of a KML coordinates text ("lon,lat[,ele] ..."), appended as
-// "lat,lon" JSON number pairs separated by commas; tuples that are not two finite numbers are
-// left out.
+// Appends the tuples of a KML coordinates text ("lon,lat[,ele] ...") as "lat,lon" JSON number
+// pairs separated by commas, leaving out tuples that are not two finite numbers.
 void AppendCoordinatePairs(std::string& out, std::string_view coordinates);
 
 }  // namespace omvo::web

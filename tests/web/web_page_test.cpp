@@ -12,9 +12,9 @@
 namespace omvo::web {
 namespace {
 
-using omvo::testing::Cp1251;
-using omvo::testing::Cp1251Trip;
-using tracks::testing::AddPoint;
+using omvo::test::Cp1251;
+using omvo::test::Cp1251Trip;
+using tracks::test::AddPoint;
 
 TEST(WebPageText, JsonStringsCannotEndTheScriptBlockOrTheString) {
     const struct {
