@@ -8,6 +8,7 @@
 #include "base/encoding.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
+#include "kml/trip_placemarks.hpp"
 #include "kml/xml_text.hpp"
 #include "web/web_assets.hpp"
 
@@ -228,29 +229,37 @@ void AppendCoordinatePairs(std::string& out, std::string_view coordinates) {
 
 WebPage::WebPage(Writer writer) : write_(std::move(writer)) { write_(PageStart()); }
 
-void WebPage::StartEntry() {
+void WebPage::StartEntry(const std::string* tripId, std::string_view heading,
+                         std::string_view description, int styleIndex, int layers) {
     entry_.clear();
     entry_ += firstEntry_ ? "{" : ",\n{";
     firstEntry_ = false;
+    if (tripId != nullptr) {
+        AppendKey(entry_, "id");
+        AppendJsonString(entry_, *tripId);
+        entry_ += ',';
+    }
+    AppendKey(entry_, "h");
+    AppendJsonString(entry_, heading);
+    entry_ += ',';
+    AppendKey(entry_, "d");
+    AppendJsonString(entry_, description);
+    entry_ += ',';
+    AppendKey(entry_, "k");
+    base::AppendInt(entry_, styleIndex);
+    entry_ += ',';
+    AppendKey(entry_, "m");
+    base::AppendInt(entry_, layers);
+    entry_ += ',';
+    AppendKey(entry_, "s");
 }
 
 void WebPage::AddOverlay(const overlays::Overlay& overlay) {
     const overlays::OverlayDefinition& definition = overlay.definition;
     const std::string name = NameAsShown(base::Cp1251ToUtf8(definition.name));
-    StartEntry();
-    AppendKey(entry_, "h");
-    AppendJsonString(entry_, name);
-    entry_ += ',';
-    AppendKey(entry_, "d");
-    AppendJsonString(entry_, kml::DropControls(base::Cp1251ToUtf8(definition.descr)));
-    entry_ += ',';
-    AppendKey(entry_, "k");
-    base::AppendInt(entry_, StyleIndex(kml::DropControls(kml::DropInvalidUtf8(definition.style))));
-    entry_ += ',';
-    AppendKey(entry_, "m");
-    base::AppendInt(entry_, LayersOf(kml::Route::MainAndFar));
-    entry_ += ',';
-    AppendKey(entry_, "s");
+    StartEntry(nullptr, name, kml::DropControls(base::Cp1251ToUtf8(definition.descr)),
+               StyleIndex(kml::DropControls(kml::DropInvalidUtf8(definition.style))),
+               LayersOf(kml::Route::MainAndFar));
     entry_ += "[[";
     AppendJsonString(entry_, name);
     entry_ += ",[";
@@ -268,23 +277,9 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
 
     const std::string id = kml::DropControls(base::Cp1251ToUtf8(catalogue::TripId(trip)));
     const std::string name = NameAsShown(id);
-    StartEntry();
-    AppendKey(entry_, "id");
-    AppendJsonString(entry_, id);
-    entry_ += ',';
-    AppendKey(entry_, "h");
-    AppendJsonString(entry_, kml::DropControls(base::Cp1251ToUtf8(trip.heading)));
-    entry_ += ',';
-    AppendKey(entry_, "d");
-    AppendJsonString(entry_, kml::DropControls(kml::TripDescription(trip)));
-    entry_ += ',';
-    AppendKey(entry_, "k");
-    base::AppendInt(entry_, StyleIndex(catalogue::StyleIdOf(tripClass)));
-    entry_ += ',';
-    AppendKey(entry_, "m");
-    base::AppendInt(entry_, LayersOf(route));
-    entry_ += ',';
-    AppendKey(entry_, "s");
+    StartEntry(&id, kml::DropControls(base::Cp1251ToUtf8(trip.heading)),
+               kml::DropControls(kml::TripDescription(trip)),
+               StyleIndex(catalogue::StyleIdOf(tripClass)), LayersOf(route));
     entry_ += '[';
 
     // The segments as the documents cut them: each from its first point up to the point
@@ -293,13 +288,7 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
     for (int segment = 1; segment <= segmentCount; ++segment) {
         if (segment > 1) entry_ += ',';
         std::string segmentName = name;
-        if (segmentCount > 1) {
-            segmentName += '(';
-            base::AppendInt(segmentName, segment);
-            segmentName += '/';
-            base::AppendInt(segmentName, segmentCount);
-            segmentName += ')';
-        }
+        kml::AppendSegmentNumber(segmentName, segment, segmentCount);
         entry_ += '[';
         AppendJsonString(entry_, segmentName);
         entry_ += ",[";

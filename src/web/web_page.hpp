@@ -40,7 +40,12 @@ public:
     void Finish();
 
 private:
-    void StartEntry();
+    // Starts the entry of a trip (with its id) or of an overlay (without), up to its
+    // segments: "{" or ",\n{", then "id", "h" (the heading or the overlay's name), "d" (the
+    // description), "k" (the style's index among the six, or -1), "m" (the layers, one bit a
+    // document) and the key "s".
+    void StartEntry(const std::string* tripId, std::string_view heading,
+                    std::string_view description, int styleIndex, int layers);
 
     Writer write_;
     std::string entry_;  // the entry being made; keeps its capacity

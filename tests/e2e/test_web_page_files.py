@@ -4,10 +4,9 @@ written or touched."""
 
 import os
 import signal
-import subprocess
 import unittest
 
-from omvo_e2e import WINDOWS, SandboxTest, cp866, failure_report
+from omvo_e2e import WINDOWS, SandboxTest, failure_report, stop_after_first_trip
 from test_faults import gpx, trip_list
 
 PAGE = "omvo-covering.html"
@@ -80,20 +79,9 @@ class WebPageFiles(SandboxTest):
             os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
         signo, exit_code = (signal.SIGINT, 0x3A) if WINDOWS else (signal.SIGTERM,
                                                                   -signal.SIGTERM)
-        process = subprocess.Popen(self.box.command(), cwd=self.box.dir, stdout=subprocess.PIPE,
-                                   stderr=subprocess.PIPE,
-                                   preexec_fn=lambda: signal.signal(signo, signal.SIG_DFL))
-        try:
-            first = process.stdout.readline()
-            self.assertTrue(first.endswith(cp866("Сохранение... ok.") + b"\r\n"), first)
-            self.assertIn(PAGE + ".tmp", os.listdir(self.box.path("kml")))
-            process.send_signal(signo)
-            process.communicate(timeout=60)
-        finally:
-            if process.poll() is None:
-                process.kill()
-                process.wait()
-        self.assertEqual(process.returncode, exit_code)
+        code, names = stop_after_first_trip(self, self.box, signo)
+        self.assertIn(PAGE + ".tmp", names)
+        self.assertEqual(code, exit_code)
         self.assertEqual(self.files(), earlier)
 
 
