@@ -1,6 +1,7 @@
 // Any bytes as a GPX file: loaded, thinned with one of a few threshold pairs (chosen by the
 // input's length) and drawn. After thinning the store holds only kept points, starts with a
-// segment start and counts its segment starts right; the documents stay well-formed.
+// segment start and counts its segment starts right; the documents stay well-formed
+// and the web page data valid JSON.
 #include <cstdlib>
 #include <iterator>
 
@@ -56,5 +57,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
         kml::WriteTripPlacemarks(documents, route, trip, catalogue::TripClass::DayTrip, store);
     }));
+    fuzz::CheckWebPage([&](web::WebPage& page) {
+        page.AddTrip(kml::Route::MainAndFar, trip, catalogue::TripClass::DayTrip, store);
+    });
     return 0;
 }
