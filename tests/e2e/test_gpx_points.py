@@ -81,11 +81,9 @@ def variants(data):
     text = decoded(data)
     text = re.sub(r"^\s*<\?xml[^>]*\?>", "", text)
     root = ET.fromstring(text)
-    found = {}
-    for prefix in ("ns0", "gpx"):
-        for ns in GPX_NAMESPACES:
-            ET.register_namespace(prefix, ns)
-        found[prefix] = ET.tostring(root, encoding="unicode").encode("utf-8")
+    # The serializer names the root's namespace ns0 (the GPX one, when the file has it).
+    found = {"ns0": ET.tostring(root, encoding="unicode").encode("utf-8")}
+    found["gpx"] = found["ns0"].replace(b"ns0:", b"gpx:")
     found["utf-16le"] = codecs.BOM_UTF16_LE + text.encode("utf-16-le")
     found["utf-16be"] = codecs.BOM_UTF16_BE + text.encode("utf-16-be")
     return found
