@@ -18,6 +18,9 @@ public:
         if (line.find(kBinding) != std::string_view::npos) TakeBindings(line);
     }
 
+    // True while no prefix is bound to the GPX namespace.
+    bool empty() const { return prefixes_.empty(); }
+
     // The length of `marker` (such as "<trkpt" or "</trkpt>") at the start of `text`, written
     // plainly or with a GPX prefix after its '<' or "</" ("<ns2:trkpt"); 0 when it is not
     // there.

@@ -262,14 +262,15 @@ struct PieceMarkers {
 // "<trkpt", and ends at the end of the line, before the next such marker or right after a
 // "</trkpt>"; so a piece holds these markers only at its start, and what follows a point
 // on the same line is never taken for it. A marker may carry a prefix that the file binds to
-// the GPX namespace ("<ns2:trkpt"). The same reading serves routes, with their own elements.
+// the GPX namespace ("<ns2:trkpt"). The same reading serves routes, with their own elements,
+// which are constants of the reading so that every marker test is a few compares.
+template <const PointElements& elements_>
 class TrackReader {
 public:
-    TrackReader(TrackStore& store, const ReadOptions& options, const PointElements& elements)
+    TrackReader(TrackStore& store, const ReadOptions& options)
         : store_(store),
-          elements_(elements),
           isoTimes_(options.isoTimes),
-          cutGaps_(options.cutGaps && !elements.segmentOpen.empty()) {}
+          cutGaps_(options.cutGaps && !elements_.segmentOpen.empty()) {}
 
     // One walk over the '<' characters of the line cuts it into pieces and finds the
     // markers of each piece.
@@ -296,7 +297,24 @@ public:
                 start = tagEnd + 1;
             }
         }
+        // Most files bind no prefix: their lines take the walk with plain markers only.
+        if (prefixes_.empty()) {
+            WalkLine<false>(line, start, tagClosesPoint);
+        } else {
+            WalkLine<true>(line, start, tagClosesPoint);
+        }
+    }
 
+    // Ends the file: a start tag still open holds no complete point.
+    void Finish() {
+        if (inTag_) EndTag();
+    }
+
+private:
+    // The walk over the '<' characters of the line from `start`, with prefixed markers when
+    // `prefixed`.
+    template <bool prefixed>
+    void WalkLine(std::string_view line, std::size_t start, bool tagClosesPoint) {
         const char* data = line.data();
         const std::size_t size = line.size();
         PieceMarkers markers;
@@ -308,7 +326,7 @@ public:
             const std::string_view rest(data + at, size - at);
             pos = at + 1;
             std::size_t length = 0;
-            const PieceOpening opening = Opening(rest);
+            const PieceOpening opening = Opening<prefixed>(rest);
             if (opening != PieceOpening::Other) {
                 if (at > start || tagClosesPoint) {
                     ReadPiece(line.substr(start, at - start), markers, tagClosesPoint, false);
@@ -317,11 +335,11 @@ public:
                     tagClosesPoint = false;
                 }
                 markers.opening = opening;
-            } else if ((length = prefixes_.MarkerLength(rest, kEleOpen)) != 0) {
+            } else if ((length = MarkerLength<prefixed>(rest, kEleOpen)) != 0) {
                 if (markers.ele == std::string_view::npos) markers.ele = at - start + length;
-            } else if ((length = prefixes_.MarkerLength(rest, kTimeOpen)) != 0) {
+            } else if ((length = MarkerLength<prefixed>(rest, kTimeOpen)) != 0) {
                 if (markers.time == std::string_view::npos) markers.time = at - start + length;
-            } else if ((length = prefixes_.MarkerLength(rest, elements_.pointClose)) != 0) {
+            } else if ((length = MarkerLength<prefixed>(rest, elements_.pointClose)) != 0) {
                 markers.closesPoint = true;
                 pos = at + length;
                 ReadPiece(line.substr(start, pos - start), markers, tagClosesPoint, false);
@@ -335,18 +353,24 @@ public:
         }
     }
 
-    // Ends the file: a start tag still open holds no complete point.
-    void Finish() {
-        if (inTag_) EndTag();
+    // The length of the marker at the start of `rest`, plain or (when `prefixed`) with a GPX
+    // prefix; 0 when it is not there.
+    template <bool prefixed>
+    std::size_t MarkerLength(std::string_view rest, std::string_view marker) const {
+        if constexpr (prefixed) {
+            return prefixes_.MarkerLength(rest, marker);
+        } else {
+            return rest.starts_with(marker) ? marker.size() : 0;
+        }
     }
 
-private:
     // Whether the text at a '<' opens a new piece: a track (or, with cutGaps_, a track
     // segment) or a point.
+    template <bool prefixed>
     PieceOpening Opening(std::string_view rest) const {
-        if (prefixes_.MarkerLength(rest, elements_.trackOpen) != 0) return PieceOpening::Track;
-        if (prefixes_.MarkerLength(rest, elements_.pointOpen) != 0) return PieceOpening::Point;
-        if (cutGaps_ && prefixes_.MarkerLength(rest, elements_.segmentOpen) != 0) {
+        if (MarkerLength<prefixed>(rest, elements_.trackOpen) != 0) return PieceOpening::Track;
+        if (MarkerLength<prefixed>(rest, elements_.pointOpen) != 0) return PieceOpening::Point;
+        if (cutGaps_ && MarkerLength<prefixed>(rest, elements_.segmentOpen) != 0) {
             return PieceOpening::Track;
         }
         return PieceOpening::Other;
@@ -463,7 +487,6 @@ private:
     }
 
     TrackStore& store_;
-    const PointElements& elements_;
     const bool isoTimes_;
     const bool cutGaps_;
     GpxPrefixes prefixes_;  // bound so far in the file
@@ -481,10 +504,10 @@ private:
 
 namespace {
 
-void ReadPoints(const std::string& path, TrackStore& store, const ReadOptions& options,
-                const PointElements& elements) {
+template <const PointElements& elements>
+void ReadPoints(const std::string& path, TrackStore& store, const ReadOptions& options) {
     base::TextFile file(path, base::FileDecoding::Utf16ByMark);
-    TrackReader reader(store, options, elements);
+    TrackReader<elements> reader(store, options);
     std::string_view line;
     while (file.NextLine(line)) reader.ReadLine(line, file.lineNumber());
     reader.Finish();
@@ -497,10 +520,10 @@ bool ReadTrack(const std::string& path, TrackStore& store, const ReadOptions& op
     store.Reset();
     store.path = path;
     if (!base::FileExists(path)) return false;
-    ReadPoints(path, store, options, kTrackElements);
+    ReadPoints<kTrackElements>(path, store, options);
     if (store.points.empty() && options.routes) {
         // Nothing was stored, so the store is as a fresh load leaves it.
-        ReadPoints(path, store, options, kRouteElements);
+        ReadPoints<kRouteElements>(path, store, options);
         if (!store.points.empty()) {
             store.warnings.push_back(path +
                                      ": no track point; its route points are drawn instead");
