@@ -32,9 +32,17 @@ private:
 
 // What a point's time text tells the speed filter.
 enum class TimeKind : std::uint8_t {
-    None,     // not of the measured form YYYY-MM-DDThh:mm:ssZ: the speed is not measured
-    Invalid,  // of that form, but no valid date and time
-    Valid,    // `seconds` holds it
+    None,     // not of a measured form (YYYY-MM-DDThh:mm:ssZ, or any ISO form when asked
+              // for): the speed is not measured
+    Invalid,  // of such a form, but no valid date and time
+    Valid,    // `seconds` and `nanoseconds` hold it
+};
+
+// A point's time as read from its GPX text.
+struct PointTime {
+    TimeKind kind = TimeKind::None;
+    std::int64_t seconds = 0;       // since 1970-01-01 00:00:00 UTC, when kind is Valid
+    std::int32_t nanoseconds = 0;   // the fraction of that second
 };
 
 struct TrackPoint {
@@ -42,6 +50,7 @@ struct TrackPoint {
     double latValue = 0.0;
     double lonValue = 0.0;
     std::int64_t seconds = 0;  // since 1970-01-01 00:00:00, when timeKind is Valid
+    std::int32_t nanoseconds = 0;  // the fraction of that second
     // The texts the map shows: trimmed, cut to 15 characters.
     PackedNumber lat;
     PackedNumber lon;
