@@ -50,16 +50,17 @@ struct TrackPoint {
     double latValue = 0.0;
     double lonValue = 0.0;
     std::int64_t seconds = 0;  // since 1970-01-01 00:00:00, when timeKind is Valid
-    std::int32_t nanoseconds = 0;  // the fraction of that second
     // The texts the map shows: trimmed, cut to 15 characters.
     PackedNumber lat;
     PackedNumber lon;
     PackedNumber ele;  // "0" when the GPX point had none
+    std::int32_t nanoseconds = 0;  // the fraction of `seconds`, after the texts so that the
+                                   // flags below share its eight bytes
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
 };
-static_assert(sizeof(TrackPoint) <= 64, "a point must stay small: tracks can be long");
+static_assert(sizeof(TrackPoint) <= 56, "a point must stay small: tracks can be long");
 
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
 // allocates per track, not per point. It grows as needed; there is no fixed limit.
