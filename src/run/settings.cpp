@@ -21,19 +21,17 @@ std::string_view CleanLine(std::string_view line) {
     return line;
 }
 
-// Names the settings file, the key and its value on standard error; throws RunStop(1).
+// For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
+// value and the value must be a number.
 [[noreturn]] void StopOnBadValue(const std::string& settingsPath, std::string_view key,
-                                 std::string_view expected, std::string_view value) {
+                                 std::string_view what, std::string_view value) {
     std::string message = "omvo-covering: settings file ";
     message.append(settingsPath).append(": the value of \"").append(key);
-    message.append("\" is not ").append(expected).append(": \"").append(value);
-    message.append("\"\r\n");
+    message.append("\" is not ").append(what).append(": \"").append(value).append("\"\r\n");
     base::ErrorBytes(message);
     throw base::RunStop(1);
 }
 
-// For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
-// value and the value must be a number.
 void TakeNumber(std::string_view& line, std::string_view key, double& field,
                 const std::string& settingsPath) {
     std::size_t at = line.find(key);
@@ -44,10 +42,9 @@ void TakeNumber(std::string_view& line, std::string_view key, double& field,
     field = *value;
 }
 
-// For a switch such as "webpage=": when the key is in the line, its value must be "0" (off)
-// or "1" (on).
-void TakeFlag(std::string_view line, std::string_view key, bool& field,
-              const std::string& settingsPath) {
+// A switch: its value must be exactly 0 or 1, so one line holds one switch.
+void TakeSwitch(std::string_view line, std::string_view key, bool& field,
+                const std::string& settingsPath) {
     std::size_t at = line.find(key);
     if (at == std::string_view::npos) return;
     const std::string_view value = line.substr(at + key.size());
@@ -79,7 +76,10 @@ Settings ReadSettings(const std::string& settingsPath) {
         TakeText(line, "vplistname=", settings.vplistname);
         TakeText(line, "gpxpath=", settings.gpxpath);
         TakeText(line, "kmlpath=", settings.kmlpath);
-        TakeFlag(line, "webpage=", settings.webpage, settingsPath);
+        TakeSwitch(line, "isotimes=", settings.isotimes, settingsPath);
+        TakeSwitch(line, "cutgaps=", settings.cutgaps, settingsPath);
+        TakeSwitch(line, "routes=", settings.routes, settingsPath);
+        TakeSwitch(line, "webpage=", settings.webpage, settingsPath);
     }
     file.Close();
     bool complete = settings.minspeed != -1.0 && settings.mincorner != -1.0 &&

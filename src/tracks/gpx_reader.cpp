@@ -15,15 +15,26 @@
 #include "base/platform.hpp"
 #include "base/text_file.hpp"
 #include "tracks/geodesy.hpp"
+#include "tracks/gpx_namespace.hpp"
 #include "tracks/home_region.hpp"
+#include "tracks/iso_time.hpp"
 
 namespace omvo::tracks {
 
 namespace {
 
-constexpr std::string_view kTrackOpen = "<trk>";
-constexpr std::string_view kPointOpen = "<trkpt";
-constexpr std::string_view kPointClose = "</trkpt>";
+// The elements that hold the points: a track's, or a route's when a file has no track.
+struct PointElements {
+    std::string_view trackOpen;    // a new track (route) begins
+    std::string_view segmentOpen;  // a new track segment begins; empty for routes
+    std::string_view pointOpen;
+    std::string_view pointClose;
+    std::string_view pointName;    // in warnings
+};
+constexpr PointElements kTrackElements = {"<trk>", "<trkseg>", "<trkpt", "</trkpt>",
+                                          "track point"};
+constexpr PointElements kRouteElements = {"<rte>", "", "<rtept", "</rtept>", "route point"};
+
 constexpr std::string_view kEleOpen = "<ele>";
 constexpr std::string_view kTimeOpen = "<time>";
 constexpr double kSegmentGapKm = 5.0;
@@ -77,13 +88,15 @@ private:
 // last date read is kept.
 class TimeReader {
 public:
-    void Read(std::string_view text, TimeKind& kind, std::int64_t& seconds) {
-        kind = TimeKind::None;
-        seconds = 0;
-        if (text.size() != kTimeLength) return;
+    // A 20-character text is read by its fixed positions; with `isoTimes` a text of any other
+    // length is read as an xsd:dateTime.
+    void Read(std::string_view text, bool isoTimes, PointTime& time) {
+        if (text.size() != kTimeLength) {
+            time = isoTimes ? ReadIsoTime(text) : PointTime{};
+            return;
+        }
         const std::optional<std::int64_t> read = Seconds(text);
-        kind = read ? TimeKind::Valid : TimeKind::Invalid;
-        seconds = read.value_or(0);
+        time = {read ? TimeKind::Valid : TimeKind::Invalid, read.value_or(0), 0};
     }
 
 private:
@@ -233,10 +246,14 @@ void ReadAttributeNumber(std::string_view text, std::string_view name, WorkingNu
     out.Clear();
 }
 
+// What opens a piece of a line.
+enum class PieceOpening : std::uint8_t { Other, Track, Point };
+
 // Where the markers of one piece stand, as positions in the piece.
 struct PieceMarkers {
-    std::size_t ele = std::string_view::npos;   // the first "<ele>"
-    std::size_t time = std::string_view::npos;  // the first "<time>"
+    PieceOpening opening = PieceOpening::Other;  // "<trk>" (or "<trkseg>"), "<trkpt"
+    std::size_t ele = std::string_view::npos;   // the value after the first "<ele>"
+    std::size_t time = std::string_view::npos;  // the text after the first "<time>"
     bool closesPoint = false;                   // ends with "</trkpt>"
 };
 
@@ -244,15 +261,22 @@ struct PieceMarkers {
 // point to the store. A piece starts at the start of a line or right before a "<trk>" or a
 // "<trkpt", and ends at the end of the line, before the next such marker or right after a
 // "</trkpt>"; so a piece holds these markers only at its start, and what follows a point
-// on the same line is never taken for it.
+// on the same line is never taken for it. A marker may carry a prefix that the file binds to
+// the GPX namespace ("<ns2:trkpt"). The same reading serves routes, with their own elements,
+// which are constants of the reading so that every marker test is a few compares.
+template <const PointElements& elements_>
 class TrackReader {
 public:
-    explicit TrackReader(TrackStore& store) : store_(store) {}
+    TrackReader(TrackStore& store, const ReadOptions& options)
+        : store_(store),
+          isoTimes_(options.isoTimes),
+          cutGaps_(options.cutGaps && !elements_.segmentOpen.empty()) {}
 
     // One walk over the '<' characters of the line cuts it into pieces and finds the
     // markers of each piece.
     void ReadLine(std::string_view line, long lineNumber) {
         lineNumber_ = lineNumber;
+        prefixes_.ReadBindings(line);
         std::size_t start = 0;
         bool tagClosesPoint = false;  // the first piece follows a "<trkpt .../>" tag's end
         if (inTag_) {
@@ -273,7 +297,24 @@ public:
                 start = tagEnd + 1;
             }
         }
+        // Most files bind no prefix: their lines take the walk with plain markers only.
+        if (prefixes_.empty()) {
+            WalkLine<false>(line, start, tagClosesPoint);
+        } else {
+            WalkLine<true>(line, start, tagClosesPoint);
+        }
+    }
 
+    // Ends the file: a start tag still open holds no complete point.
+    void Finish() {
+        if (inTag_) EndTag();
+    }
+
+private:
+    // The walk over the '<' characters of the line from `start`, with prefixed markers when
+    // `prefixed`.
+    template <bool prefixed>
+    void WalkLine(std::string_view line, std::size_t start, bool tagClosesPoint) {
         const char* data = line.data();
         const std::size_t size = line.size();
         PieceMarkers markers;
@@ -284,20 +325,23 @@ public:
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - data);
             const std::string_view rest(data + at, size - at);
             pos = at + 1;
-            if (rest.starts_with(kTrackOpen) || rest.starts_with(kPointOpen)) {
+            std::size_t length = 0;
+            const PieceOpening opening = Opening<prefixed>(rest);
+            if (opening != PieceOpening::Other) {
                 if (at > start || tagClosesPoint) {
                     ReadPiece(line.substr(start, at - start), markers, tagClosesPoint, false);
                     start = at;
                     markers = PieceMarkers{};
                     tagClosesPoint = false;
                 }
-            } else if (rest.starts_with(kEleOpen)) {
-                if (markers.ele == std::string_view::npos) markers.ele = at - start;
-            } else if (rest.starts_with(kTimeOpen)) {
-                if (markers.time == std::string_view::npos) markers.time = at - start;
-            } else if (rest.starts_with(kPointClose)) {
+                markers.opening = opening;
+            } else if ((length = MarkerLength<prefixed>(rest, kEleOpen)) != 0) {
+                if (markers.ele == std::string_view::npos) markers.ele = at - start + length;
+            } else if ((length = MarkerLength<prefixed>(rest, kTimeOpen)) != 0) {
+                if (markers.time == std::string_view::npos) markers.time = at - start + length;
+            } else if ((length = MarkerLength<prefixed>(rest, elements_.pointClose)) != 0) {
                 markers.closesPoint = true;
-                pos = at + kPointClose.size();
+                pos = at + length;
                 ReadPiece(line.substr(start, pos - start), markers, tagClosesPoint, false);
                 start = pos;
                 markers = PieceMarkers{};
@@ -309,21 +353,37 @@ public:
         }
     }
 
-    // Ends the file: a start tag still open holds no complete point.
-    void Finish() {
-        if (inTag_) EndTag();
+    // The length of the marker at the start of `rest`, plain or (when `prefixed`) with a GPX
+    // prefix; 0 when it is not there.
+    template <bool prefixed>
+    std::size_t MarkerLength(std::string_view rest, std::string_view marker) const {
+        if constexpr (prefixed) {
+            return prefixes_.MarkerLength(rest, marker);
+        } else {
+            return rest.starts_with(marker) ? marker.size() : 0;
+        }
     }
 
-private:
+    // Whether the text at a '<' opens a new piece: a track (or, with cutGaps_, a track
+    // segment) or a point.
+    template <bool prefixed>
+    PieceOpening Opening(std::string_view rest) const {
+        if (MarkerLength<prefixed>(rest, elements_.trackOpen) != 0) return PieceOpening::Track;
+        if (MarkerLength<prefixed>(rest, elements_.pointOpen) != 0) return PieceOpening::Point;
+        if (cutGaps_ && MarkerLength<prefixed>(rest, elements_.segmentOpen) != 0) {
+            return PieceOpening::Track;
+        }
+        return PieceOpening::Other;
+    }
+
     // `endsLine`: the piece runs to the end of the line, so a start tag it opens may go on
     // over the next lines.
     void ReadPiece(std::string_view piece, const PieceMarkers& markers, bool tagClosesPoint,
                    bool endsLine) {
-        if (piece.starts_with(kTrackOpen)) pendingStart_ = true;
+        if (markers.opening == PieceOpening::Track) pendingStart_ = true;
         bool complete = markers.closesPoint || tagClosesPoint;
-        if (piece.starts_with(kPointOpen)) {
-            timeKind_ = TimeKind::None;
-            seconds_ = 0;
+        if (markers.opening == PieceOpening::Point) {
+            time_ = PointTime{};
             const std::size_t tagEnd = piece.find('>');
             if (tagEnd == std::string_view::npos && endsLine) {
                 // The start tag goes on over the next lines; its attributes are read when
@@ -344,14 +404,12 @@ private:
         }
         if (lat_.empty || lon_.empty) return;
 
-        if (markers.ele != std::string_view::npos) {
-            ReadNumber(piece, markers.ele + kEleOpen.size(), ele_);
-        }
+        if (markers.ele != std::string_view::npos) ReadNumber(piece, markers.ele, ele_);
         if (markers.time != std::string_view::npos) {
-            const std::size_t from = markers.time + kTimeOpen.size();
+            const std::size_t from = markers.time;
             const std::size_t end = piece.find('<', from);
             times_.Read(piece.substr(from, end == std::string_view::npos ? end : end - from),
-                        timeKind_, seconds_);
+                        isoTimes_, time_);
         }
         if (complete) StorePoint();
     }
@@ -368,7 +426,9 @@ private:
         std::string text = store_.path;
         text += ", line ";
         base::AppendInt(text, lineNumber);
-        text += ": track point with an unreadable coordinate skipped";
+        text += ": ";
+        text += elements_.pointName;
+        text += " with an unreadable coordinate skipped";
         store_.warnings.push_back(std::move(text));
     }
 
@@ -397,8 +457,9 @@ private:
         } else {
             point.ele = ele_.text;
         }
-        point.timeKind = timeKind_;
-        point.seconds = seconds_;
+        point.timeKind = time_.kind;
+        point.seconds = time_.seconds;
+        point.nanoseconds = time_.nanoseconds;
         point.kept = true;
         point.segmentStart = false;
         return true;
@@ -411,7 +472,8 @@ private:
     }
 
     // The first point of the file starts a segment, and so does the first point after a
-    // "<trk>" when it lies 5 km or more from the point before it.
+    // "<trk>" (with cutGaps_ also a "<trkseg>") when it lies 5 km or more from the point
+    // before it.
     void MarkSegmentStart() {
         std::vector<TrackPoint>& points = store_.points;
         const std::size_t n = points.size();
@@ -426,9 +488,11 @@ private:
     }
 
     TrackStore& store_;
+    const bool isoTimes_;
+    const bool cutGaps_;
+    GpxPrefixes prefixes_;  // bound so far in the file
     WorkingNumber lat_, lon_, ele_;  // carried from line to line
-    TimeKind timeKind_ = TimeKind::None;  // of the last time read
-    std::int64_t seconds_ = 0;
+    PointTime time_;                 // the last time read
     bool pendingStart_ = true;
     long lineNumber_ = 0;
     bool inTag_ = false;  // a "<trkpt" start tag goes on over the next lines
@@ -439,16 +503,34 @@ private:
 
 }  // namespace
 
-bool ReadTrack(const std::string& path, TrackStore& store) {
-    store.Reset();
-    store.path = path;
-    if (!base::FileExists(path)) return false;
-    base::TextFile file(path);
-    TrackReader reader(store);
+namespace {
+
+template <const PointElements& elements>
+void ReadPoints(const std::string& path, TrackStore& store, const ReadOptions& options) {
+    base::TextFile file(path, base::FileDecoding::Utf16ByMark);
+    TrackReader<elements> reader(store, options);
     std::string_view line;
     while (file.NextLine(line)) reader.ReadLine(line, file.lineNumber());
     reader.Finish();
     file.Close();
+}
+
+}  // namespace
+
+bool ReadTrack(const std::string& path, TrackStore& store, const ReadOptions& options) {
+    store.Reset();
+    store.path = path;
+    if (!base::FileExists(path)) return false;
+    ReadPoints<kTrackElements>(path, store, options);
+    if (store.points.empty() && options.routes) {
+        // Nothing was stored, so the store is as a fresh load leaves it.
+        ReadPoints<kRouteElements>(path, store, options);
+        if (!store.points.empty()) {
+            store.warnings.push_back(path +
+                                     ": no track point; its route points are drawn instead");
+            return true;
+        }
+    }
     if (store.points.empty()) {
         store.warnings.push_back(path + ": no track point; the trip adds no placemark");
     }
@@ -466,11 +548,11 @@ void ReportTrack(bool found, const TrackStore& store, std::exception_ptr failure
     }
 }
 
-void LoadTrack(const std::string& path, TrackStore& store) {
+void LoadTrack(const std::string& path, TrackStore& store, const ReadOptions& options) {
     bool found = false;
     std::exception_ptr failure;
     try {
-        found = ReadTrack(path, store);
+        found = ReadTrack(path, store, options);
     } catch (...) {
         failure = std::current_exception();
     }
@@ -511,8 +593,12 @@ std::optional<double> ParseCoordinate(std::string_view text) {
     return negative ? -value : value;
 }
 
-void SetPointTime(TrackPoint& point, std::string_view text) {
-    TimeReader().Read(text, point.timeKind, point.seconds);
+void SetPointTime(TrackPoint& point, std::string_view text, bool isoTimes) {
+    PointTime time;
+    TimeReader().Read(text, isoTimes, time);
+    point.timeKind = time.kind;
+    point.seconds = time.seconds;
+    point.nanoseconds = time.nanoseconds;
 }
 
 std::string_view TrimTrailingZeros(std::string_view text) {
