@@ -172,32 +172,27 @@ private:
     std::size_t at_ = 0;
 };
 
-std::size_t Count(std::string_view text, std::string_view part) {
-    std::size_t count = 0;
-    for (std::size_t at = text.find(part); at != std::string_view::npos;
-         at = text.find(part, at + 1)) {
-        ++count;
-    }
-    return count;
-}
-
 }  // namespace
 
 void CheckWebPage(const std::function<void(web::WebPage&)>& body) {
-    std::string page;
-    web::WebPage writer([&page](std::string_view text) { page += text; });
-    body(writer);
-    writer.Finish();
-    if (Count(page, "<script") != 4 || Count(page, "</script") != 4) {
-        Fail("web page", "a text opened or closed a script block");
-    }
+    // Only the data block is kept, and the page is not finished: the libraries around the data
+    // are constants that the build checks; "]}" closes the data as the end of the page does.
     constexpr std::string_view kOpening = "<script type=\"application/json\" id=\"omvo-data\">";
-    const std::size_t start = page.find(kOpening) + kOpening.size();
-    const std::string_view data =
-        std::string_view(page).substr(start, page.find("</script>", start) - start);
-    if (data.find('<') != std::string_view::npos) Fail("web page data", "holds a \"<\"");
+    std::string data;
+    bool started = false;
+    web::WebPage writer([&](std::string_view text) {
+        if (!started) {
+            const std::size_t at = text.find(kOpening);
+            if (at == std::string_view::npos) Fail("web page", "no data block");
+            text.remove_prefix(at + kOpening.size());
+            started = true;
+        }
+        data += text;
+    });
+    body(writer);
+    if (data.find('<') != std::string::npos) Fail("web page data", "holds a \"<\"");
     if (kml::DropInvalidUtf8(data) != data) Fail("web page data", "is not valid UTF-8");
-    if (!JsonReader(data).Document()) Fail("web page data", "is not valid JSON");
+    if (!JsonReader(data + "\n]}").Document()) Fail("web page data", "is not valid JSON");
 }
 
 }  // namespace omvo::fuzz

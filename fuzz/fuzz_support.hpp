@@ -31,9 +31,8 @@ std::string WriteDocuments(const std::function<void(kml::Documents&)>& body);
 // Aborts with libxml2's complaint on standard error unless the text is well-formed XML.
 void CheckWellFormed(std::string_view xml);
 
-// Writes the web page (start, what `body` adds, end) into a text and aborts unless its data
-// block is valid JSON in valid UTF-8 without a "<", and the page holds its four script blocks
-// and no more.
+// Writes the web page's data (what `body` adds) and aborts unless it is valid JSON in valid
+// UTF-8 without a "<", which could end its script block.
 void CheckWebPage(const std::function<void(web::WebPage&)>& body);
 
 }  // namespace omvo::fuzz
