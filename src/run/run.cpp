@@ -70,7 +70,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
-    documents.Close();
+    documents.ReplacePrevious();
     return 0;
 }
 

@@ -49,7 +49,6 @@ void TrackLoader::Recycle(std::unique_ptr<LoadedTrack> track) {
 }
 
 void TrackLoader::Work() {
-    base::KeepStopSignalsFromThisThread();
     std::unique_lock lock(mutex_);
     for (;;) {
         changed_.wait(lock, [&] {

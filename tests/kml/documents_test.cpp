@@ -46,7 +46,7 @@ TEST(Documents, WriteEveryTextToMainAndToTheDocumentsOfItsRoute) {
     documents.Write(Route::MainAndHome, "1");
     documents.Write(Route::MainAndFar, "2");
     documents.Write(Route::AllDocuments, "F\r\n");
-    documents.Close();
+    documents.ReplacePrevious();
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, "Ho12F\r\n");
     EXPECT_EQ(got.home, "H1F\r\n");
@@ -57,7 +57,7 @@ TEST(Documents, WriteNothingForAnEmptyText) {
     TempDir dir;
     Documents documents(Folder(dir));
     documents.Write(Route::AllDocuments, "");
-    documents.Close();
+    documents.ReplacePrevious();
     const Contents got = ReadDocuments(dir);
     EXPECT_TRUE(fs::exists(dir.File(kMainDocumentName)));
     EXPECT_EQ(got.main, "");
@@ -74,7 +74,7 @@ TEST(Documents, CarryTextsLargerThanTheWriteBufferWhole) {
         documents.Write(Route::AllDocuments, "<");
         documents.Write(Route::AllDocuments, big);
         documents.Write(Route::AllDocuments, ">");
-        documents.Close();
+        documents.ReplacePrevious();
     }
     EXPECT_EQ(ReadDocuments(dir).far, "<" + big + ">");
 }
@@ -87,7 +87,7 @@ TEST(Documents, AppearUnderTheirFinalNamesOnlyAtClose) {
         EXPECT_FALSE(fs::exists(dir.File(name))) << name;
         EXPECT_TRUE(fs::exists(dir.File(std::string(name) + ".tmp"))) << name;
     }
-    documents.Close();
+    documents.ReplacePrevious();
     EXPECT_TRUE(TempFiles(dir).empty());
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, DocumentHeader());
@@ -102,7 +102,7 @@ TEST(Documents, ReplaceTheDocumentsOfAnEarlierRunAtClose) {
     {
         Documents documents(Folder(dir));
         documents.Write(Route::AllDocuments, "new");
-        documents.Close();
+        documents.ReplacePrevious();
     }
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, "new");
@@ -166,7 +166,7 @@ TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
         documents.Write(Route::AllDocuments, "new");
         fs::create_directory(dir.File(kMainDocumentName));
         try {
-            documents.Close();
+            documents.ReplacePrevious();
             FAIL() << "no error";
         } catch (const base::InOutError& error) {
             EXPECT_EQ(error.error, base::IoError::AccessDenied);
@@ -190,13 +190,13 @@ TEST(Documents, AreAllReplacedOrNoneWhileAViewerHoldsOneOpen) {
     std::ifstream viewer(dir.File(kMainDocumentName), std::ios::binary);
     ASSERT_TRUE(viewer.is_open());
     if (!base::IsWindowsBuild()) {
-        documents.Close();
+        documents.ReplacePrevious();
         EXPECT_EQ(ReadDocuments(dir).main, "new");
         EXPECT_EQ(ReadDocuments(dir).far, "new");
         return;
     }
     try {
-        documents.Close();
+        documents.ReplacePrevious();
         FAIL() << "no error";
     } catch (const base::InOutError& error) {
         EXPECT_EQ(error.error, base::IoError::AccessDenied);
