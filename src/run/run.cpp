@@ -3,11 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/console.hpp"
+#include "base/platform.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
 #include "catalogue/trip_list.hpp"
@@ -37,7 +37,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     for (const catalogue::TripRecord& trip : trips) {
         gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
     }
-    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned cores = base::UsableProcessorCount();
     TrackLoader loader(std::move(gpxPaths), cores, cores + 1);
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
