@@ -53,6 +53,29 @@ TEST(Documents, WriteEveryTextToMainAndToTheDocumentsOfItsRoute) {
     EXPECT_EQ(got.far, "Ho2F\r\n");
 }
 
+TEST(Documents, CarryExtraFilesOfTheSameRunAndReplaceThemTogether) {
+    TempDir dir;
+    dir.Write("page.html", "old page");
+    dir.Write(kMainDocumentName, "old main");
+    {
+        Documents documents(Folder(dir), {dir.File("page.html"), dir.File("more.txt")});
+        documents.Write(Route::AllDocuments, "K");
+        documents.WriteExtra(0, "<html>");
+        documents.WriteExtra(1, "more");
+        EXPECT_EQ(ReadFile(dir.File("page.html")), "old page");  // until the run completes
+    }
+    EXPECT_EQ(ReadFile(dir.File("page.html")), "old page");
+    EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "old main");
+    EXPECT_FALSE(fs::exists(dir.File("more.txt")));
+    Documents documents(Folder(dir), {dir.File("page.html")});
+    documents.Write(Route::AllDocuments, "K");
+    documents.WriteExtra(0, "<html>");
+    documents.ReplacePrevious();
+    EXPECT_EQ(ReadFile(dir.File("page.html")), "<html>");
+    EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "K");
+    EXPECT_TRUE(TempFiles(dir).empty());
+}
+
 TEST(Documents, WriteNothingForAnEmptyText) {
     TempDir dir;
     Documents documents(Folder(dir));
