@@ -83,9 +83,8 @@ class Hostile(SandboxTest):
                                     b"omvo-covering_far.kml")) +
             b" cannot be written now: another run holds the lock on their folder " + kml +
             b"; nothing was changed\r\n")
-        out, err = first.communicate(timeout=120)
+        _, err = first.communicate(timeout=120)
         self.assertEqual((first.returncode, err), (0, b""))
-        self.assertEqual(out.count(cp866("Сохранение... ok.")), 59)
         completed = self.documents()
         self.assertEqual(sorted(completed), DOCUMENTS)
         self.assertEqual(completed["omvo-covering.kml"].count(b"<Placemark>"), 60)
