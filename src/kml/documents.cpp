@@ -1,10 +1,7 @@
 #include "kml/documents.hpp"
 
-#include <cerrno>
+#include <iterator>
 #include <utility>
-
-#include "base/errors.hpp"
-#include "base/platform.hpp"
 
 namespace omvo::kml {
 
@@ -46,61 +43,27 @@ constexpr std::string_view kFooter =
 
 }  // namespace
 
-TemporaryDocument::TemporaryDocument(std::string finalPath)
-    : finalPath_(std::move(finalPath)),
-      tempPath_(finalPath_ + ".tmp"),
-      // Registered before it exists, so no moment is left in which a stop signal leaves it.
-      file_((base::RegisterTemporaryFile(tempPath_), tempPath_)) {}
+namespace {
 
-TemporaryDocument::~TemporaryDocument() {
-    if (!committed_) {
-        // The run stopped: the temporary file goes, the document of the last good run stays.
-        file_.Discard();
-        base::RemoveFile(tempPath_);
-    }
-    base::ForgetTemporaryFile(tempPath_);
+std::vector<std::string> SetPaths(const std::string& kmlpath, std::vector<std::string> extra) {
+    std::vector<std::string> paths = {kmlpath + std::string(kMainDocumentName),
+                                      kmlpath + std::string(kHomeDocumentName),
+                                      kmlpath + std::string(kFarDocumentName)};
+    paths.insert(paths.end(), std::make_move_iterator(extra.begin()),
+                 std::make_move_iterator(extra.end()));
+    return paths;
 }
 
-void TemporaryDocument::Commit() {
-    errno = 0;
-    if (!base::RenameReplacing(tempPath_, finalPath_)) {
-        base::ThrowIoError(errno != 0 ? errno : EIO, finalPath_);
-    }
-    committed_ = true;
-}
+}  // namespace
 
-Documents::Documents(const std::string& kmlpath) {
-    const std::string finalPaths[3] = {kmlpath + std::string(kMainDocumentName),
-                                       kmlpath + std::string(kHomeDocumentName),
-                                       kmlpath + std::string(kFarDocumentName)};
-    RequireReplaceable(finalPaths);
-    // Should one fail, the ones made before it remove themselves.
-    main_.emplace(finalPaths[0]);
-    home_.emplace(finalPaths[1]);
-    far_.emplace(finalPaths[2]);
-}
-
-void Documents::RequireReplaceable(const std::string (&finalPaths)[3]) {
-    for (const std::string& path : finalPaths) {
-        errno = 0;
-        if (!base::MayBeReplaced(path)) base::ThrowIoError(errno != 0 ? errno : EACCES, path);
-    }
-}
+Documents::Documents(const std::string& kmlpath, std::vector<std::string> extraPaths)
+    : files_(SetPaths(kmlpath, std::move(extraPaths))) {}
 
 void Documents::Write(Route route, std::string_view text) {
     if (text.empty()) return;
-    main_->Write(text);
-    if (route != Route::MainAndFar) home_->Write(text);
-    if (route != Route::MainAndHome) far_->Write(text);
-}
-
-void Documents::Close() {
-    for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Close();
-    RequireReplaceable({far_->finalPath(), home_->finalPath(), main_->finalPath()});
-    // A stop signal waits until all three are renamed: the documents always come from one
-    // run.
-    base::StopSignalsHeld held;
-    for (TemporaryDocument* document : {&*far_, &*home_, &*main_}) document->Commit();
+    files_.Write(0, text);
+    if (route != Route::MainAndFar) files_.Write(1, text);
+    if (route != Route::MainAndHome) files_.Write(2, text);
 }
 
 std::string_view DocumentHeader() { return kHeader; }

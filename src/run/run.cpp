@@ -3,11 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/console.hpp"
+#include "base/platform.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
 #include "catalogue/trip_list.hpp"
@@ -17,7 +17,6 @@
 #include "overlays/overlay_file.hpp"
 #include "run/settings.hpp"
 #include "run/track_loader.hpp"
-#include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
 
 namespace omvo::run {
@@ -38,7 +37,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     for (const catalogue::TripRecord& trip : trips) {
         gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
     }
-    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned cores = base::UsableProcessorCount();
     const tracks::ReadOptions options{.isoTimes = settings.isotimes,
                                       .cutGaps = settings.cutgaps,
                                       .routes = settings.routes};
@@ -74,7 +73,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     }
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
-    documents.Close();
+    documents.ReplacePrevious();
     return 0;
 }
 
