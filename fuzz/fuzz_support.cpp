@@ -71,7 +71,7 @@ std::string WriteDocuments(const std::function<void(kml::Documents&)>& body) {
     documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
     body(documents);
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
-    documents.Close();
+    documents.ReplacePrevious();
     return ReadWholeFile(ScratchFolder() + std::string(kml::kMainDocumentName));
 }
 

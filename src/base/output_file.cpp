@@ -8,10 +8,10 @@
 
 namespace omvo::base {
 
-OutputFile::OutputFile(std::string path)
+OutputFile::OutputFile(std::string path, Creation creation)
     : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     errno = 0;
-    file_ = OpenForWriting(path_);
+    file_ = creation == Creation::New ? CreateNewFile(path_) : OpenForWriting(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);
     std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
 }
@@ -49,6 +49,14 @@ void OutputFile::Flush() {
 void OutputFile::WriteThrough(const char* data, std::size_t size) {
     errno = 0;
     if (!WriteAll(file_, {data, size})) ThrowIoError(errno != 0 ? errno : EIO, path_);
+}
+
+void OutputFile::CloseToDisk() {
+    if (file_ == nullptr) return;
+    Flush();
+    errno = 0;
+    if (!FlushToDisk(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    Close();
 }
 
 void OutputFile::Close() {

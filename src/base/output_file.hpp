@@ -9,10 +9,14 @@
 
 namespace omvo::base {
 
+// How a file is made: over whatever file is at its path, or only where nothing is.
+enum class Creation { Truncating, New };
+
 class OutputFile {
 public:
-    // Creates the file, truncating an existing one.
-    explicit OutputFile(std::string path);
+    // Creates the file: truncating an existing one, or (New) only where nothing is at the
+    // path, never through a link (EEXIST otherwise).
+    explicit OutputFile(std::string path, Creation creation = Creation::Truncating);
     ~OutputFile();  // discards when Close was not called
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -20,6 +24,8 @@ public:
     void Write(std::string_view text);
     // Flushes the buffer and closes the file.
     void Close();
+    // Flushes the buffer, has the system write the file to the disk, and closes it.
+    void CloseToDisk();
     // Closes the file without writing what is still buffered, silently: for a file that is
     // about to be removed.
     void Discard();

@@ -14,6 +14,7 @@
 // (ENOENT, EACCES, ENOSPC, EINVAL for a name the system does not take, ...), for
 // ThrowIoError.
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -29,15 +30,57 @@ std::FILE* OpenForReading(const std::string& path);
 // Its stream is unbuffered and written only through WriteAll.
 std::FILE* OpenForWriting(const std::string& path);
 
-// Writes all the bytes to a file opened by OpenForWriting; false when it cannot (a full
-// disk: ENOSPC, also after part of the bytes was written).
+// Creates a new file for writing bytes; nullptr when it cannot, with errno EEXIST when
+// anything (a file, a link, a folder) is at the path already: nothing is ever written
+// through a link or into a file someone else made. Its stream is unbuffered and written
+// only through WriteAll.
+std::FILE* CreateNewFile(const std::string& path);
+
+// Writes all the bytes to a file opened by OpenForWriting or CreateNewFile; false when it
+// cannot (a full disk: ENOSPC, also after part of the bytes was written).
 bool WriteAll(std::FILE* file, std::string_view bytes);
 
-// Removes a file; false when it cannot.
+// Makes the system write what it holds of the file's bytes to the disk, so they survive a
+// power cut; false when it cannot.
+bool FlushToDisk(std::FILE* file);
+
+// Makes the system write the folder holding `path` to the disk, so that the files renamed
+// into it survive a power cut under their new names; false when it cannot. True where the
+// file system keeps no such record, and on Windows, where renames are written through.
+bool FlushFolderOf(const std::string& path);
+
+// Removes a file's name (a link, never what it points at, never a folder); false when it
+// cannot, with errno ENOENT when nothing is there.
 bool RemoveFile(const std::string& path);
 
 // Renames a file to `to`, replacing a file that is there, in one step; false when it cannot.
 bool RenameReplacing(const std::string& from, const std::string& to);
+
+// Gives the file at `path` a second name, `backup`, as a hard link; where the file system has
+// no hard links, moves it there. False when it cannot, with errno ENOENT when nothing is at
+// `path`.
+bool KeepAside(const std::string& path, const std::string& backup);
+
+// An exclusive lock on a folder, which the system lets go when the process ends, however it
+// ends (a kill, a crash, a power cut); no file is made for it. POSIX: an advisory lock
+// (flock) on the folder; Windows: a named mutex made from the folder's volume and file
+// number. It keeps apart the runs of one machine, not those of two machines writing to one
+// network folder.
+class FolderLock {
+public:
+    FolderLock() = default;
+    ~FolderLock();
+    FolderLock(const FolderLock&) = delete;
+    FolderLock& operator=(const FolderLock&) = delete;
+
+    // Takes the lock on the folder that holds the file at `path`; false with errno
+    // EWOULDBLOCK when another process holds it, ENOENT when there is no such folder, or with
+    // what else went wrong.
+    bool TryLock(const std::string& path);
+
+private:
+    std::intptr_t handle_ = -1;
+};
 
 // True when nothing stands in the way of renaming a file over `path` now: nothing is there,
 // or a file that may be replaced. False with errno EISDIR for a directory, and on Windows
@@ -49,6 +92,11 @@ bool FileExists(const std::string& path);
 
 // True when a directory exists at the path.
 bool IsDirectory(const std::string& path);
+
+// --- The machine ---
+
+// The number of processors the process may run on (its affinity), at least 1.
+unsigned UsableProcessorCount();
 
 // --- The executable ---
 
@@ -85,8 +133,11 @@ enum class TextEncoding {
     Ansi,  // bytes from input and paths: the ANSI code page of Windows
 };
 
-// Makes the standard streams pass bytes unchanged (on Windows no CR is added before LF).
-// Called once at start-up, before anything is written.
+// Makes the standard streams pass bytes unchanged (on Windows no CR is added before LF), and
+// opens a standard stream that the tool was started without on the null device, so that no
+// file the run opens takes its place and gets its texts: they are dropped. Called once at
+// start-up, before any file is opened. Throws InOutError when the null device cannot be
+// opened.
 void PrepareStandardStreams();
 
 // What the stream leads to.
@@ -112,7 +163,7 @@ bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncod
 //   write by itself.
 void InstallSignalHandling();
 
-// Registers a file that a stop removes; done before the file is created.
+// Registers a file that a stop removes; done once it was created.
 // Throws std::logic_error when too many files are registered at once (the POSIX signal
 // handler has room for eight).
 void RegisterTemporaryFile(const std::string& path);
@@ -121,19 +172,19 @@ void RegisterTemporaryFile(const std::string& path);
 // not registered is ignored.
 void ForgetTemporaryFile(const std::string& path);
 
-// Stops never reach the calling thread: for worker threads, so that the main thread alone
-// removes the temporary files, and never while it holds the stops back. On Windows a stop
-// is handled on a thread of its own, so there is nothing to do.
-void KeepStopSignalsFromThisThread();
-
 // While an object of this class lives, stops wait; one that arrived acts when the object
-// ends. Keeps a group of file operations (renaming the finished documents) whole.
+// ends. Keeps a group of file operations (replacing the finished documents) whole. Threads
+// started meanwhile never see a stop (POSIX: they keep the blocked stop signals), so the
+// main thread alone removes the temporary files: worker threads are started under it.
 class StopSignalsHeld {
 public:
     StopSignalsHeld();
     ~StopSignalsHeld();
     StopSignalsHeld(const StopSignalsHeld&) = delete;
     StopSignalsHeld& operator=(const StopSignalsHeld&) = delete;
+
+private:
+    alignas(8) unsigned char before_[128];  // POSIX: the signal mask to go back to
 };
 
 }  // namespace omvo::base

@@ -10,10 +10,16 @@
 #include <memory>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 
+#include <fcntl.h>
 #include <pthread.h>
+#include <sched.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <unistd.h>
+
+#include "base/errors.hpp"
 
 namespace omvo::base {
 
@@ -21,14 +27,79 @@ std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_st
 
 std::FILE* OpenForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
 
+std::FILE* CreateNewFile(const std::string& path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd == -1) return nullptr;
+    std::FILE* file = fdopen(fd, "wb");
+    if (file == nullptr) {
+        const int error = errno;
+        close(fd);
+        unlink(path.c_str());
+        errno = error;
+    }
+    return file;
+}
+
 bool WriteAll(std::FILE* file, std::string_view bytes) {
     return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
 }
 
-bool RemoveFile(const std::string& path) { return std::remove(path.c_str()) == 0; }
+bool FlushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
+
+namespace {
+
+// The folder that holds the file at the path, as open() takes it.
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+}
+
+}  // namespace
+
+bool FlushFolderOf(const std::string& path) {
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    // A folder that may be written but not read gives no handle to flush it by.
+    if (fd == -1) return errno == EACCES;
+    const bool flushed = fsync(fd) == 0 || errno == EINVAL;  // EINVAL: not kept on this one
+    const int error = errno;
+    close(fd);
+    errno = error;
+    return flushed;
+}
+
+bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
 
 bool RenameReplacing(const std::string& from, const std::string& to) {
     return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+bool KeepAside(const std::string& path, const std::string& backup) {
+    if (link(path.c_str(), backup.c_str()) == 0) return true;
+    switch (errno) {
+        case EPERM:  // also a file system without hard links (FAT)
+        case EOPNOTSUPP:
+        case EMLINK:
+        case EXDEV:
+        case ENOSYS: return std::rename(path.c_str(), backup.c_str()) == 0;
+        default: return false;
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ != -1) close(static_cast<int>(handle_));
+}
+
+bool FolderLock::TryLock(const std::string& path) {
+    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd == -1) return false;
+    if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        const int error = errno;
+        close(fd);
+        errno = error;
+        return false;
+    }
+    handle_ = fd;
+    return true;
 }
 
 bool MayBeReplaced(const std::string& path) {
@@ -74,7 +145,28 @@ std::string FileNameOf(const std::string& path) {
 
 bool IsWindowsBuild() { return false; }
 
-void PrepareStandardStreams() {}
+unsigned UsableProcessorCount() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (sched_getaffinity(0, sizeof set, &set) == 0 && CPU_COUNT(&set) > 0) {
+        return static_cast<unsigned>(CPU_COUNT(&set));
+    }
+    const unsigned machine = std::thread::hardware_concurrency();  // more CPUs than the set holds
+    return machine > 0 ? machine : 1;
+}
+
+void PrepareStandardStreams() {
+    for (int fd : {STDIN_FILENO, STDOUT_FILENO, STDERR_FILENO}) {
+        if (fcntl(fd, F_GETFD) != -1 || errno != EBADF) continue;
+        // The lowest free number is this one.
+        const int opened = open("/dev/null", O_RDWR);
+        if (opened == -1) ThrowIoError(errno, "/dev/null");
+        if (opened != fd) {
+            close(opened);
+            ThrowIoError(EBADF, "/dev/null");
+        }
+    }
+}
 
 StreamKind KindOf(StandardStream stream) {
     const int fd = stream == StandardStream::Output ? STDOUT_FILENO : STDERR_FILENO;
@@ -158,18 +250,14 @@ void ForgetTemporaryFile(const std::string& path) {
 }
 
 StopSignalsHeld::StopSignalsHeld() {
-    sigset_t set = StopSignalSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    static_assert(sizeof(sigset_t) <= sizeof before_);
+    const sigset_t set = StopSignalSet();
+    pthread_sigmask(SIG_BLOCK, &set, reinterpret_cast<sigset_t*>(before_));
 }
 
 StopSignalsHeld::~StopSignalsHeld() {
-    sigset_t set = StopSignalSet();
-    pthread_sigmask(SIG_UNBLOCK, &set, nullptr);
-}
-
-void KeepStopSignalsFromThisThread() {
-    sigset_t set = StopSignalSet();
-    pthread_sigmask(SIG_BLOCK, &set, nullptr);
+    // Back to the mask before, so a hold inside another one does not end it.
+    pthread_sigmask(SIG_SETMASK, reinterpret_cast<const sigset_t*>(before_), nullptr);
 }
 
 }  // namespace omvo::base

@@ -4,6 +4,8 @@
 
 #include "base/platform.hpp"
 
+#include "base/errors.hpp"
+
 #define WIN32_LEAN_AND_MEAN
 #ifndef NOMINMAX
 #define NOMINMAX
@@ -16,6 +18,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
+#include <cwchar>
 #include <mutex>
 #include <vector>
 
@@ -174,12 +177,106 @@ std::FILE* OpenForWriting(const std::string& path) {
                 FILE_ATTRIBUTE_NORMAL, _O_WRONLY, "wb");
 }
 
+std::FILE* CreateNewFile(const std::string& path) {
+    // A link at the path counts as something there; nothing is opened through it.
+    return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
+                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, _O_WRONLY, "wb");
+}
+
+namespace {
+
+HANDLE HandleOfFile(std::FILE* file) {
+    return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
+}
+
+}  // namespace
+
+bool FlushToDisk(std::FILE* file) { return FlushFileBuffers(HandleOfFile(file)) != 0 || Failed(); }
+
+bool FlushFolderOf(const std::string&) { return true; }
+
+bool KeepAside(const std::string& path, const std::string& backup) {
+    const std::wstring source = SystemPath(path);
+    const std::wstring target = SystemPath(backup);
+    if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) return true;
+    switch (GetLastError()) {
+        case ERROR_FILE_NOT_FOUND:
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_ALREADY_EXISTS:
+        case ERROR_FILE_EXISTS:
+        case ERROR_ACCESS_DENIED:
+        case ERROR_SHARING_VIOLATION: return Failed();
+        default:  // a file system without hard links (FAT)
+            return TryWhileBusy(
+                [&] { return MoveFileExW(source.c_str(), target.c_str(), 0) != 0; });
+    }
+}
+
+FolderLock::~FolderLock() {
+    if (handle_ == -1) return;
+    ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
+    CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool FolderLock::TryLock(const std::string& path) {
+    // The folder by its volume and file number: the same whatever path leads to it (a
+    // mapped drive, a share name, a link).
+    const std::wstring file = SystemPath(path);
+    std::wstring full(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetFullPathNameW(file.c_str(), static_cast<DWORD>(full.size()),
+                                              full.data(), nullptr);
+        if (length == 0) return Failed();
+        if (length < full.size()) {
+            full.resize(length);
+            break;
+        }
+        full.resize(length);
+    }
+    full.resize(full.find_last_of(L"\\/") + 1);  // the folder, with its separator
+    const HANDLE folder =
+        CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (folder == INVALID_HANDLE_VALUE) return Failed();
+    BY_HANDLE_FILE_INFORMATION info{};
+    const bool known = GetFileInformationByHandle(folder, &info) != 0;
+    const DWORD error = GetLastError();
+    CloseHandle(folder);
+    if (!known) {
+        SetLastError(error);
+        return Failed();
+    }
+    wchar_t name[80];
+    std::swprintf(name, 80, L"Global\\omvo-covering-%08lx-%08lx%08lx",
+                  static_cast<unsigned long>(info.dwVolumeSerialNumber),
+                  static_cast<unsigned long>(info.nFileIndexHigh),
+                  static_cast<unsigned long>(info.nFileIndexLow));
+    const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+    if (mutex == nullptr) {
+        // Made by a run of another user, which is still going.
+        if (GetLastError() == ERROR_ACCESS_DENIED) {
+            errno = EWOULDBLOCK;
+            return false;
+        }
+        return Failed();
+    }
+    // WAIT_ABANDONED: its holder ended without letting go.
+    const DWORD waited = WaitForSingleObject(mutex, 0);
+    if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
+        handle_ = reinterpret_cast<std::intptr_t>(mutex);
+        return true;
+    }
+    CloseHandle(mutex);
+    errno = EWOULDBLOCK;
+    return false;
+}
+
 bool WriteAll(std::FILE* file, std::string_view bytes) {
     // Straight to the system: the C library's stream adds nothing to an unbuffered file, and
     // loses the reason when a disk fills up in the middle of a write (a short count, or
     // EINVAL).
-    const HANDLE handle = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
-    return WriteHandle(handle, bytes);
+    return WriteHandle(HandleOfFile(file), bytes);
 }
 
 bool RemoveFile(const std::string& path) {
@@ -280,6 +377,19 @@ std::string FileNameOf(const std::string& path) { return path.substr(NameStart(p
 
 bool IsWindowsBuild() { return true; }
 
+unsigned UsableProcessorCount() {
+    DWORD_PTR process = 0;
+    DWORD_PTR system = 0;
+    if (GetProcessAffinityMask(GetCurrentProcess(), &process, &system) && process != 0) {
+        unsigned count = 0;
+        for (; process != 0; process &= process - 1) ++count;
+        return count;
+    }
+    SYSTEM_INFO info;
+    GetSystemInfo(&info);
+    return info.dwNumberOfProcessors > 0 ? info.dwNumberOfProcessors : 1;
+}
+
 namespace {
 
 HANDLE HandleOf(StandardStream stream) {
@@ -301,6 +411,25 @@ bool StreamIsConsoleWindow(StandardStream stream) {
 }  // namespace
 
 void PrepareStandardStreams() {
+    // A stream the program was started without gets the null device: otherwise the C
+    // library would give its number to the first file opened, and make that file the
+    // standard stream.
+    const struct {
+        DWORD id;
+        std::FILE* stream;
+        const char* mode;
+    } streams[] = {{STD_INPUT_HANDLE, stdin, "rb"},
+                   {STD_OUTPUT_HANDLE, stdout, "wb"},
+                   {STD_ERROR_HANDLE, stderr, "wb"}};
+    for (const auto& standard : streams) {
+        const HANDLE handle = GetStdHandle(standard.id);
+        if (handle != nullptr && handle != INVALID_HANDLE_VALUE && _fileno(standard.stream) >= 0) {
+            continue;
+        }
+        if (std::freopen("NUL", standard.mode, standard.stream) == nullptr) {
+            ThrowIoError(errno != 0 ? errno : EIO, "NUL");
+        }
+    }
     // The tool writes its own CR LF: the C library's streams, in text mode, would put a CR
     // before each LF of anything written through them.
     _setmode(_fileno(stdout), _O_BINARY);
@@ -313,6 +442,7 @@ StreamKind KindOf(StandardStream stream) {
 
 bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding) {
     const HANDLE handle = HandleOf(stream);
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return true;  // none: dropped
     if (StreamIsConsoleWindow(stream)) {
         // Characters, not bytes: the window shows them whatever its code page.
         const std::wstring wide = Widen(text, encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP);
@@ -335,7 +465,7 @@ namespace {
 
 // Stops wait while a StopSignalsHeld lives; a stop that has begun keeps it, so the run
 // renames nothing after its temporary files were removed.
-std::mutex g_stopGate;
+std::recursive_mutex g_stopGate;
 std::mutex g_temporaryPathsMutex;
 std::vector<std::string> g_temporaryPaths;
 
@@ -381,9 +511,7 @@ void ForgetTemporaryFile(const std::string& path) {
     }
 }
 
-void KeepStopSignalsFromThisThread() {}
-
-StopSignalsHeld::StopSignalsHeld() { g_stopGate.lock(); }
+StopSignalsHeld::StopSignalsHeld() : before_{} { g_stopGate.lock(); }
 
 StopSignalsHeld::~StopSignalsHeld() { g_stopGate.unlock(); }
 

@@ -4,12 +4,12 @@
 // whatever stops this one.
 
 #include <array>
-#include <initializer_list>
-#include <optional>
+#include <cstddef>
 #include <string>
 #include <string_view>
+#include <vector>
 
-#include "base/output_file.hpp"
+#include "base/output_set.hpp"
 
 namespace omvo::kml {
 
@@ -21,56 +21,35 @@ inline constexpr std::string_view kMainDocumentName = "omvo-covering.kml";
 inline constexpr std::string_view kHomeDocumentName = "omvo-covering_klg.kml";
 inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
 
-// One document written under its temporary name (final name + ".tmp"), which a stop signal
-// removes too. Unless committed, it removes itself when it goes.
-class TemporaryDocument {
-public:
-    // Creates the temporary file. Throws InOutError.
-    explicit TemporaryDocument(std::string finalPath);
-    ~TemporaryDocument();
-    TemporaryDocument(const TemporaryDocument&) = delete;
-    TemporaryDocument& operator=(const TemporaryDocument&) = delete;
-
-    void Write(std::string_view text) { file_.Write(text); }
-    // Flushes and closes the file. Throws InOutError.
-    void Close() { file_.Close(); }
-    // Renames the closed file over its final name. Throws InOutError.
-    void Commit();
-
-    const std::string& finalPath() const { return finalPath_; }
-
-private:
-    std::string finalPath_;
-    std::string tempPath_;
-    base::OutputFile file_;
-    bool committed_ = false;
-};
-
+// The documents, and any extra files of the run (the web page), as one output set: a second
+// run on the same documents is refused; each is written under a temporary name created
+// anew beside its final name, and all replace their earlier versions together only when the
+// whole run succeeded, so the map a viewer shows is always one complete run, whatever stops
+// this one.
 class Documents {
 public:
-    // Creates the main, home and far document at kmlpath + name. Throws InOutError, also when
-    // a final name is a directory; the documents created before a failure are removed.
-    explicit Documents(const std::string& kmlpath);
+    // Creates the main, home and far document at kmlpath + name, and one more file of the same
+    // set at each of `extraPaths`. Throws InOutError, also when a final name is a folder;
+    // writes a message and throws RunStop(1) when another run holds their lock. The files
+    // created before a failure are removed.
+    explicit Documents(const std::string& kmlpath, std::vector<std::string> extraPaths = {});
 
     // Writes the text to the main document and to the documents of the route.
     void Write(Route route, std::string_view text);
 
-    // Creates one more file at finalPath, replaced together with the documents; returns it for
-    // writing. Throws InOutError, also when finalPath is a directory.
-    TemporaryDocument& AddFile(std::string finalPath);
+    // Appends bytes to the extra file k (counted from 0 in the order of `extraPaths`).
+    void WriteExtra(std::size_t k, std::string_view bytes) { files_.Write(kDocuments + k, bytes); }
 
-    // Closes the added file, far, home and main, then renames them over their final names in
-    // that order. Throws InOutError; a final name that became a directory is found before the
-    // first rename. Files not closed by then remove themselves.
-    void Close();
+    // Writes every file to the disk, then replaces the documents (and extra files) of the
+    // previous run with them, all or none. Throws InOutError; the previous ones then stay
+    // as they were. Unless this succeeded, the temporary files are removed when the
+    // documents go.
+    void ReplacePrevious() { files_.Commit(); }
 
 private:
-    // Throws InOutError when a final name is a directory, or on Windows a file held open
-    // against replacing: renaming over it would fail after the documents before it were
-    // replaced, leaving documents of two different runs.
-    static void RequireReplaceable(std::initializer_list<std::string> finalPaths);
+    static constexpr std::size_t kDocuments = 3;  // main, home, far; then the extra files
 
-    std::optional<TemporaryDocument> main_, home_, far_, added_;
+    base::OutputSet files_;
 };
 
 // A line style of the documents: its id and its colour as KML writes it (aabbggrr).

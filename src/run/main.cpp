@@ -3,6 +3,7 @@
 
 #include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/console.hpp"
@@ -13,8 +14,30 @@
 
 namespace {
 
-int Report(const std::string& module, std::string_view kind, std::string_view message) {
-    omvo::base::ErrorBytes(omvo::base::FailureReport(kind, module, message));
+constexpr std::string_view kReportLocation = " at 0040A1C4.\r\n";
+
+// The report of memory that ran out, written without allocating any.
+int ReportOutOfMemory(std::string_view module) noexcept {
+    try {
+        omvo::base::ErrorBytes("Exception EOutOfMemory in module ");
+        omvo::base::ErrorBytes(module);
+        omvo::base::ErrorBytes(kReportLocation);
+        omvo::base::ErrorBytes("Out of memory.\r\n\r\n");
+    } catch (...) {  // a console window's text, which takes memory: nothing more to do
+    }
+    return 1;
+}
+
+// Writes the failure report, and the file's path when there is one; returns the exit code.
+int Report(std::string_view module, std::string_view kind, std::string_view message,
+           const std::string& path = {}) noexcept {
+    try {
+        omvo::base::ErrorBytes(omvo::base::FailureReport(kind, module, message));
+        if (!path.empty()) omvo::base::ErrorBytes("omvo-covering: the file was " + path + "\r\n");
+    } catch (const std::bad_alloc&) {
+        return ReportOutOfMemory(module);
+    } catch (...) {
+    }
     return 1;
 }
 
@@ -22,19 +45,27 @@ int Report(const std::string& module, std::string_view kind, std::string_view me
 
 int main(int argc, char** argv) {
     using namespace omvo;
-    // A closed console pipe or an exceeded file-size limit is a failed write, reported and
-    // cleaned up like any other, not a silent kill that leaves temporary documents behind;
-    // a stop signal removes the temporary documents before it ends the process.
-    base::InstallSignalHandling();
-    base::InitConsole();
-    const std::string executable = base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
-    const std::string module = base::FileNameOf(executable);
-    const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+    // Until the executable's path is known, a report names the module by its usual name,
+    // which takes no memory.
+    std::string_view module = base::IsWindowsBuild() ? "omvo-covering.exe" : "omvo-covering";
+    std::string moduleName;
     try {
+        // A closed console pipe or an exceeded file-size limit is a failed write, reported
+        // and cleaned up like any other, not a silent kill that leaves temporary documents
+        // behind; a stop signal removes the temporary documents before it ends the process.
+        base::InstallSignalHandling();
+        // Before any file is opened: a standard stream the tool was started without must not
+        // lead into a document.
+        base::InitConsole();
+        const std::string executable =
+            base::ExecutablePath(argc > 0 ? argv[0] : "omvo-covering");
+        moduleName = base::FileNameOf(executable);
+        module = moduleName;
+        const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
         // A request for help or the version reads and writes no file.
         switch (run::RequestOf(arguments)) {
             case run::Request::Help:
-                run::WriteUsage(module, base::SettingsPathFor(executable));
+                run::WriteUsage(moduleName, base::SettingsPathFor(executable));
                 return 0;
             case run::Request::Version:
                 run::WriteVersion();
@@ -46,13 +77,9 @@ int main(int argc, char** argv) {
     } catch (const base::RunStop& stop) {
         return stop.exitCode;
     } catch (const base::InOutError& error) {
-        int code = Report(module, "EInOutError", error.what());
-        if (!error.path.empty()) {
-            base::ErrorBytes("omvo-covering: the file was " + error.path + "\r\n");
-        }
-        return code;
+        return Report(module, "EInOutError", error.what(), error.path);
     } catch (const std::bad_alloc&) {
-        return Report(module, "EOutOfMemory", "Out of memory");
+        return ReportOutOfMemory(module);
     } catch (const std::exception& error) {
         return Report(module, "Exception", error.what());
     }

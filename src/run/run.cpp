@@ -3,11 +3,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <thread>
 #include <utility>
 #include <vector>
 
 #include "base/console.hpp"
+#include "base/platform.hpp"
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
 #include "catalogue/trip_list.hpp"
@@ -17,7 +17,6 @@
 #include "overlays/overlay_file.hpp"
 #include "run/settings.hpp"
 #include "run/track_loader.hpp"
-#include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
 #include "web/web_page.hpp"
 
@@ -32,13 +31,13 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         return 0;
     }
 
-    kml::Documents documents(settings.kmlpath);
     // The web page, when asked for, is one more file of the documents' set, replaced with them.
+    std::vector<std::string> pagePath;
+    if (settings.webpage) pagePath.push_back(settings.kmlpath + std::string(web::kPageName));
+    kml::Documents documents(settings.kmlpath, pagePath);
     std::optional<web::WebPage> page;
     if (settings.webpage) {
-        kml::TemporaryDocument& pageFile =
-            documents.AddFile(settings.kmlpath + std::string(web::kPageName));
-        page.emplace([&pageFile](std::string_view text) { pageFile.Write(text); });
+        page.emplace([&documents](std::string_view text) { documents.WriteExtra(0, text); });
     }
     // The tracks load ahead on other threads from here on; the run takes them in trip order.
     std::vector<std::string> gpxPaths;
@@ -46,7 +45,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     for (const catalogue::TripRecord& trip : trips) {
         gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
     }
-    const unsigned cores = std::thread::hardware_concurrency();
+    const unsigned cores = base::UsableProcessorCount();
     const tracks::ReadOptions options{.isoTimes = settings.isotimes,
                                       .cutGaps = settings.cutgaps,
                                       .routes = settings.routes};
@@ -85,7 +84,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
     if (page) page->Finish();
-    documents.Close();
+    documents.ReplacePrevious();
     return 0;
 }
 

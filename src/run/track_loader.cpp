@@ -1,84 +1,179 @@
 #include "run/track_loader.hpp"
 
+#include <algorithm>
+#include <condition_variable>
+#include <mutex>
+#include <new>
+#include <system_error>
 #include <utility>
 
+#include "base/errors.hpp"
 #include "base/platform.hpp"
 #include "tracks/gpx_reader.hpp"
 
 namespace omvo::run {
 
+namespace {
+
+// Where the load of one trip stands.
+struct Slot {
+    bool started = false;   // a worker took it up
+    bool done = false;      // its result is here
+    bool forRun = false;    // the worker ran out of file descriptors: the run loads it
+    std::unique_ptr<LoadedTrack> track;
+    std::exception_ptr lost;  // a failure before a track could even be made (memory)
+};
+
+bool IsTooManyOpenFiles(const std::exception_ptr& failure) {
+    try {
+        std::rethrow_exception(failure);
+    } catch (const base::InOutError& error) {
+        return error.error == base::IoError::TooManyOpenFiles;
+    } catch (...) {
+        return false;
+    }
+}
+
+// Reads the track into `track`, made when there is none; what ends the load is kept in it,
+// or returned when no track could be made.
+std::exception_ptr Load(const std::string& path, const tracks::ReadOptions& options,
+                        std::unique_ptr<LoadedTrack>& track) {
+    try {
+        if (track == nullptr) track = std::make_unique<LoadedTrack>();
+        track->failure = nullptr;
+        track->found = false;
+        track->found = tracks::ReadTrack(path, track->store, options);
+    } catch (...) {
+        if (track == nullptr) return std::current_exception();
+        track->failure = std::current_exception();
+    }
+    return nullptr;
+}
+
+}  // namespace
+
+struct TrackLoader::Shared {
+    Shared(std::vector<std::string> paths, const tracks::ReadOptions& options, std::size_t ahead)
+        : paths(std::move(paths)), options(options), ahead(ahead < 1 ? 1 : ahead), slots(this->paths.size()),
+          end(this->paths.size()) {}
+
+    const std::vector<std::string> paths;
+    const tracks::ReadOptions options;
+    const std::size_t ahead;
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<Slot> slots;  // by trip
+    std::vector<std::unique_ptr<LoadedTrack>> spare;
+    std::size_t next = 0;   // the next trip for a worker
+    std::size_t end;        // workers start no trip from here on
+    std::size_t taken = 0;  // the trips taken so far
+    std::size_t busy = 0;   // loads in progress on workers
+    bool stopping = false;
+
+    std::unique_ptr<LoadedTrack> SpareTrack() {
+        if (spare.empty()) return nullptr;
+        std::unique_ptr<LoadedTrack> track = std::move(spare.back());
+        spare.pop_back();
+        return track;
+    }
+};
+
 void LoadedTrack::Report() const { tracks::ReportTrack(found, store, failure); }
 
 TrackLoader::TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
                          unsigned workers, std::size_t ahead)
-    : paths_(std::move(paths)),
-      options_(options),
-      ahead_(ahead < 1 ? 1 : ahead),
-      loaded_(paths_.size()) {
-    try {
-        for (unsigned i = 0; i < (workers < 1 ? 1 : workers); ++i) {
-            workers_.emplace_back([this] { Work(); });
+    : shared_(std::make_shared<Shared>(std::move(paths), options, ahead)) {
+    workers_.reserve(workers);
+    {
+        // The workers start with the stop signals blocked and keep them so.
+        const base::StopSignalsHeld held;
+        for (unsigned i = 0; i < workers; ++i) {
+            try {
+                workers_.emplace_back([shared = shared_] { Work(shared); });
+            } catch (const std::system_error&) {
+                break;  // the system gives no more threads: fewer do the work
+            } catch (const std::bad_alloc&) {
+                break;
+            }
         }
-    } catch (...) {
-        Stop();
-        throw;
     }
+    if (workers_.empty()) shared_->end = 0;  // the run loads every track itself
 }
 
-TrackLoader::~TrackLoader() { Stop(); }
-
-void TrackLoader::Stop() {
+TrackLoader::~TrackLoader() {
+    bool idle = false;
     {
-        const std::lock_guard lock(mutex_);
-        stopping_ = true;
+        const std::lock_guard lock(shared_->mutex);
+        shared_->stopping = true;
+        idle = shared_->busy == 0;  // and none starts a load any more
     }
-    changed_.notify_all();
-    for (std::thread& worker : workers_) worker.join();
-    workers_.clear();
+    shared_->changed.notify_all();
+    for (std::thread& worker : workers_) {
+        if (idle) {
+            worker.join();
+        } else {
+            worker.detach();  // it keeps what it shares alive until it ends
+        }
+    }
 }
 
 std::unique_ptr<LoadedTrack> TrackLoader::Take(std::size_t k) {
-    std::unique_lock lock(mutex_);
-    changed_.wait(lock, [&] { return loaded_[k] != nullptr; });
-    std::unique_ptr<LoadedTrack> track = std::move(loaded_[k]);
-    taken_ = k + 1;
+    Shared& s = *shared_;
+    std::unique_lock lock(s.mutex);
+    Slot& slot = s.slots[k];
+    s.changed.wait(lock, [&] { return slot.done || slot.forRun || (!slot.started && k >= s.end); });
+    std::unique_ptr<LoadedTrack> track = std::move(slot.track);
+    if (!slot.done) {
+        // Loaded here, as a one-thread run loads it, once the workers have let go of their
+        // files.
+        s.changed.wait(lock, [&] { return s.busy == 0; });
+        if (track == nullptr) track = s.SpareTrack();
+        lock.unlock();
+        if (const std::exception_ptr lost = Load(s.paths[k], s.options, track)) std::rethrow_exception(lost);
+        lock.lock();
+    }
+    s.taken = k + 1;
     lock.unlock();
-    changed_.notify_all();
+    s.changed.notify_all();
+    if (slot.lost) std::rethrow_exception(slot.lost);
     return track;
 }
 
 void TrackLoader::Recycle(std::unique_ptr<LoadedTrack> track) {
-    const std::lock_guard lock(mutex_);
-    spare_.push_back(std::move(track));
+    const std::lock_guard lock(shared_->mutex);
+    shared_->spare.push_back(std::move(track));
 }
 
-void TrackLoader::Work() {
-    base::KeepStopSignalsFromThisThread();
-    std::unique_lock lock(mutex_);
+void TrackLoader::Work(const std::shared_ptr<Shared>& shared) {
+    Shared& s = *shared;
+    std::unique_lock lock(s.mutex);
     for (;;) {
-        changed_.wait(lock, [&] {
-            return stopping_ || (next_ < paths_.size() && next_ < taken_ + ahead_);
+        s.changed.wait(lock, [&] {
+            return s.stopping || (s.next < s.end && s.next < s.taken + s.ahead);
         });
-        if (stopping_) return;
-        const std::size_t k = next_++;
-        std::unique_ptr<LoadedTrack> track;
-        if (spare_.empty()) {
-            track = std::make_unique<LoadedTrack>();
-        } else {
-            track = std::move(spare_.back());
-            spare_.pop_back();
-        }
+        if (s.stopping) return;
+        const std::size_t k = s.next++;
+        s.slots[k].started = true;
+        std::unique_ptr<LoadedTrack> track = s.SpareTrack();
+        ++s.busy;
         lock.unlock();
-        track->failure = nullptr;
-        track->found = false;
-        try {
-            track->found = tracks::ReadTrack(paths_[k], track->store, options_);
-        } catch (...) {
-            track->failure = std::current_exception();
-        }
+        const std::exception_ptr lost = Load(s.paths[k], s.options, track);
         lock.lock();
-        loaded_[k] = std::move(track);
-        changed_.notify_all();
+        --s.busy;
+        Slot& slot = s.slots[k];
+        if (track != nullptr && track->failure && IsTooManyOpenFiles(track->failure)) {
+            // The run loads this track and every later one itself, one at a time.
+            slot.forRun = true;
+            slot.track = std::move(track);
+            s.end = std::min(s.end, k + 1);
+        } else {
+            slot.done = true;
+            slot.track = std::move(track);
+            slot.lost = lost;
+            // The run stops at a missing or failed track: nothing after it is worth loading.
+            if (lost || !slot.track->found || slot.track->failure) s.end = std::min(s.end, k + 1);
+        }
+        s.changed.notify_all();
     }
 }
 

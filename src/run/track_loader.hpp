@@ -1,13 +1,13 @@
 #pragma once
 // Loading the trips' tracks ahead on worker threads, while the run thins and writes them in
 // trip order. Everything the user sees of a load happens when the run takes its track, so a
-// run looks the same as one that loads each track when it comes to it.
+// run looks the same as one that loads each track when it comes to it: with fewer threads
+// than asked for (the system gives no more), or none, and when a worker runs out of file
+// descriptors, the run loads those tracks itself, one at a time.
 
-#include <condition_variable>
 #include <cstddef>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -28,34 +28,30 @@ struct LoadedTrack {
 
 class TrackLoader {
 public:
-    // Starts loading the files in order on `workers` threads; at most `ahead` tracks are
-    // loaded or loading beyond those taken, so memory stays bounded.
+    // Starts loading the files in order on up to `workers` threads; at most `ahead` tracks
+    // are loaded or loading beyond those taken, so memory stays bounded. No load starts
+    // after a track that is missing or failed: the run ends there.
     TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
                 unsigned workers, std::size_t ahead);
-    // Stops the workers after their current file.
+    // Ends the workers. One still loading a track (a file that never answers) is not waited
+    // for: it is left to end with the process.
     ~TrackLoader();
     TrackLoader(const TrackLoader&) = delete;
     TrackLoader& operator=(const TrackLoader&) = delete;
 
-    // Waits for the track of trip k; each trip is taken once, in order.
+    // Waits for the track of trip k, or loads it on the calling thread; each trip is taken
+    // once, in order. Throws only what taking it needs (std::bad_alloc); a load's own
+    // failure comes with Report.
     std::unique_ptr<LoadedTrack> Take(std::size_t k);
     // Gives a track back once written, so its store's capacity serves a later load.
     void Recycle(std::unique_ptr<LoadedTrack> track);
 
 private:
-    void Work();
-    void Stop();
+    struct Shared;  // what the workers share with the run; each worker keeps it alive
 
-    const std::vector<std::string> paths_;
-    const tracks::ReadOptions options_;
-    const std::size_t ahead_;
-    std::mutex mutex_;
-    std::condition_variable changed_;
-    std::vector<std::unique_ptr<LoadedTrack>> loaded_;  // by trip, until taken
-    std::vector<std::unique_ptr<LoadedTrack>> spare_;
-    std::size_t next_ = 0;   // the next trip to load
-    std::size_t taken_ = 0;  // the trips taken so far
-    bool stopping_ = false;
+    static void Work(const std::shared_ptr<Shared>& shared);
+
+    std::shared_ptr<Shared> shared_;
     std::vector<std::thread> workers_;
 };
 

@@ -106,10 +106,12 @@ class Sandbox:
         return self.run_in(self.dir, *args, **popen)
 
     def run_in(self, cwd, *args, **popen):
-        """Runs the executable; `popen` adds arguments of subprocess.run (stdout, preexec_fn)."""
+        """Runs the executable; `popen` adds arguments of subprocess.run (stdout, preexec_fn,
+        timeout)."""
         popen.setdefault("stdout", subprocess.PIPE)
         popen.setdefault("stderr", subprocess.PIPE)
-        completed = subprocess.run(self.command(*args), cwd=cwd, timeout=120, **popen)
+        popen.setdefault("timeout", 120)
+        completed = subprocess.run(self.command(*args), cwd=cwd, **popen)
         return Result(completed)
 
     def command(self, *args):

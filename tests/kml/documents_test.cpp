@@ -46,18 +46,41 @@ TEST(Documents, WriteEveryTextToMainAndToTheDocumentsOfItsRoute) {
     documents.Write(Route::MainAndHome, "1");
     documents.Write(Route::MainAndFar, "2");
     documents.Write(Route::AllDocuments, "F\r\n");
-    documents.Close();
+    documents.ReplacePrevious();
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, "Ho12F\r\n");
     EXPECT_EQ(got.home, "H1F\r\n");
     EXPECT_EQ(got.far, "Ho2F\r\n");
 }
 
+TEST(Documents, CarryExtraFilesOfTheSameRunAndReplaceThemTogether) {
+    TempDir dir;
+    dir.Write("page.html", "old page");
+    dir.Write(kMainDocumentName, "old main");
+    {
+        Documents documents(Folder(dir), {dir.File("page.html"), dir.File("more.txt")});
+        documents.Write(Route::AllDocuments, "K");
+        documents.WriteExtra(0, "<html>");
+        documents.WriteExtra(1, "more");
+        EXPECT_EQ(ReadFile(dir.File("page.html")), "old page");  // until the run completes
+    }
+    EXPECT_EQ(ReadFile(dir.File("page.html")), "old page");
+    EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "old main");
+    EXPECT_FALSE(fs::exists(dir.File("more.txt")));
+    Documents documents(Folder(dir), {dir.File("page.html")});
+    documents.Write(Route::AllDocuments, "K");
+    documents.WriteExtra(0, "<html>");
+    documents.ReplacePrevious();
+    EXPECT_EQ(ReadFile(dir.File("page.html")), "<html>");
+    EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "K");
+    EXPECT_TRUE(TempFiles(dir).empty());
+}
+
 TEST(Documents, WriteNothingForAnEmptyText) {
     TempDir dir;
     Documents documents(Folder(dir));
     documents.Write(Route::AllDocuments, "");
-    documents.Close();
+    documents.ReplacePrevious();
     const Contents got = ReadDocuments(dir);
     EXPECT_TRUE(fs::exists(dir.File(kMainDocumentName)));
     EXPECT_EQ(got.main, "");
@@ -74,7 +97,7 @@ TEST(Documents, CarryTextsLargerThanTheWriteBufferWhole) {
         documents.Write(Route::AllDocuments, "<");
         documents.Write(Route::AllDocuments, big);
         documents.Write(Route::AllDocuments, ">");
-        documents.Close();
+        documents.ReplacePrevious();
     }
     EXPECT_EQ(ReadDocuments(dir).far, "<" + big + ">");
 }
@@ -87,7 +110,7 @@ TEST(Documents, AppearUnderTheirFinalNamesOnlyAtClose) {
         EXPECT_FALSE(fs::exists(dir.File(name))) << name;
         EXPECT_TRUE(fs::exists(dir.File(std::string(name) + ".tmp"))) << name;
     }
-    documents.Close();
+    documents.ReplacePrevious();
     EXPECT_TRUE(TempFiles(dir).empty());
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, DocumentHeader());
@@ -102,7 +125,7 @@ TEST(Documents, ReplaceTheDocumentsOfAnEarlierRunAtClose) {
     {
         Documents documents(Folder(dir));
         documents.Write(Route::AllDocuments, "new");
-        documents.Close();
+        documents.ReplacePrevious();
     }
     const Contents got = ReadDocuments(dir);
     EXPECT_EQ(got.main, "new");
@@ -166,7 +189,7 @@ TEST(Documents, RefuseAFinalNameThatIsAFolderBeforeReplacingAny) {
         documents.Write(Route::AllDocuments, "new");
         fs::create_directory(dir.File(kMainDocumentName));
         try {
-            documents.Close();
+            documents.ReplacePrevious();
             FAIL() << "no error";
         } catch (const base::InOutError& error) {
             EXPECT_EQ(error.error, base::IoError::AccessDenied);
@@ -190,13 +213,13 @@ TEST(Documents, AreAllReplacedOrNoneWhileAViewerHoldsOneOpen) {
     std::ifstream viewer(dir.File(kMainDocumentName), std::ios::binary);
     ASSERT_TRUE(viewer.is_open());
     if (!base::IsWindowsBuild()) {
-        documents.Close();
+        documents.ReplacePrevious();
         EXPECT_EQ(ReadDocuments(dir).main, "new");
         EXPECT_EQ(ReadDocuments(dir).far, "new");
         return;
     }
     try {
-        documents.Close();
+        documents.ReplacePrevious();
         FAIL() << "no error";
     } catch (const base::InOutError& error) {
         EXPECT_EQ(error.error, base::IoError::AccessDenied);

@@ -61,7 +61,7 @@ Written Write(const catalogue::TripRecord& trip, const tracks::TrackStore& store
         Documents documents(dir.path().string() + "/");
         WriteTripPlacemarks(documents, Route::MainAndFar, trip, catalogue::TripClass::Brevet,
                             store);
-        documents.Close();
+        documents.ReplacePrevious();
     }
     return {ReadFile(dir.File(kMainDocumentName)), ReadFile(dir.File(kHomeDocumentName)),
             ReadFile(dir.File(kFarDocumentName))};

@@ -2,11 +2,20 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "base/errors.hpp"
+#include "base/platform.hpp"
 #include "support/temp_dir.hpp"
+
+#ifndef _WIN32
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
 
 namespace omvo::run {
 namespace {
@@ -48,6 +57,59 @@ TEST(TrackLoader, ReportsAMissingFileAsTheRunStopItIs) {
     const std::string console = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(console.find(dir.File("gone.gpx")), std::string::npos);
 }
+
+#ifndef _WIN32
+// A FIFO without a writer: opening it for reading waits until one comes, as a file on a
+// hung network mount does. True when a reader has it open (a load that started).
+bool SomeoneReads(const std::string& fifo) {
+    const int fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK);  // ENXIO without a reader
+    if (fd == -1) return false;
+    close(fd);  // the reader then sees the end of the file and its load ends
+    return true;
+}
+
+TEST(TrackLoader, ReportsAWorkersReadFailureInTripOrderAndLoadsNothingAfterIt) {
+    omvo::test::TempDir dir;
+    const std::string fifo = dir.File("never.gpx");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    // Reading this file fails with EIO: nothing is mapped at its first address.
+    const std::vector<std::string> paths = {dir.Write("t0", "<trkpt lat=\"54\" lon=\"20\"/>\n"),
+                                            "/proc/self/mem", fifo};
+    {
+        // One worker loads ahead of the run as far as it may: trips 0 and 1, not 2.
+        TrackLoader loader(paths, {}, 1, 5);
+        std::unique_ptr<LoadedTrack> track = loader.Take(0);
+        EXPECT_NO_THROW(track->Report());
+        loader.Recycle(std::move(track));
+        track = loader.Take(1);
+        try {
+            track->Report();
+            FAIL() << "no error";
+        } catch (const base::InOutError& error) {
+            EXPECT_EQ(error.error, base::IoError::Other);
+            EXPECT_STREQ(error.what(), "I/O error 5");
+            EXPECT_EQ(error.path, "/proc/self/mem");
+        }
+    }
+    EXPECT_FALSE(SomeoneReads(fifo));
+}
+
+TEST(TrackLoader, LeavesAWorkerThatWaitsForAFileWhenTheRunStops) {
+    omvo::test::TempDir dir;
+    const std::string fifo = dir.File("never.gpx");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    {
+        TrackLoader loader({dir.File("missing.gpx"), fifo}, {}, 2, 2);
+        // Time for the second worker to come to the FIFO's open: the loader must then not
+        // wait for it when it goes.
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        ::testing::internal::CaptureStdout();
+        EXPECT_THROW(loader.Take(0)->Report(), base::RunStop);
+        ::testing::internal::GetCapturedStdout();
+    }
+    SomeoneReads(fifo);  // lets a worker left waiting end
+}
+#endif
 
 }  // namespace
 }  // namespace omvo::run
