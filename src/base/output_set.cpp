@@ -1,5 +1,6 @@
 #include "base/output_set.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
 
@@ -50,11 +51,18 @@ OutputSet::OutputSet(std::vector<std::string>& finalPaths, Named) {
 OutputSet::OutputSet(std::vector<std::string> finalPaths) : OutputSet(finalPaths, Named{}) {
     if (members_.empty()) return;
     Lock();
+    // A commit cut short by a kill or a power cut left earlier files aside. While a
+    // temporary file of it is still there, not every file was replaced: the earlier ones are
+    // put back, so the set is again the complete output of the last good run. With no
+    // temporary file left, every file was replaced and only the earlier ones were still to
+    // be removed: putting some back would mix two runs.
+    const bool cutWhileReplacing = std::any_of(
+        members_.begin(), members_.end(), [](const Member& m) { return FileExists(m.tempPath); });
     for (Member& member : members_) {
-        // A commit cut short by a kill or a power cut left the earlier file here: it is put
-        // back, so the set is again the complete output of one run.
         errno = 0;
-        if (RenameReplacing(member.backupPath, member.finalPath)) {
+        if (!cutWhileReplacing) {
+            RemoveIfThere(member.backupPath);
+        } else if (RenameReplacing(member.backupPath, member.finalPath)) {
             RemoveIfThere(member.backupPath);  // still there when it was a link to the file
         } else if (errno != ENOENT) {
             ThrowLastError(EACCES, member.finalPath);

@@ -21,7 +21,8 @@ namespace omvo::base {
 
 class OutputSet {
 public:
-    // Takes the lock, puts back the files of a commit that a kill cut short, removes
+    // Takes the lock, puts back the files of a commit that a kill cut short before every file
+    // was replaced (after that, only removes the earlier files kept aside), removes
     // temporary files left by a killed run, then creates the temporary files in order.
     // Throws InOutError (also when a final path is a folder); writes a message naming the
     // files and the locked folder, and throws RunStop(1), when another run holds the lock.

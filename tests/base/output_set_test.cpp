@@ -57,6 +57,20 @@ TEST(OutputSet, PutsBackTheFilesOfACommitThatAKillCutShort) {
     EXPECT_EQ(Names(dir), (std::vector<std::string>{"a", "b"}));
 }
 
+TEST(OutputSet, KeepsTheNewFilesWhenAKillCameAfterEveryFileWasReplaced) {
+    TempDir dir;
+    // Killed while the earlier files were being removed: "b" is gone, "a" is still aside.
+    dir.Write("a", "new a");
+    dir.Write("b", "new b");
+    dir.Write("a.old.tmp", "old a");
+    {
+        OutputSet set({dir.File("a"), dir.File("b")});
+        EXPECT_EQ(ReadFile(dir.File("a")), "new a");
+        EXPECT_EQ(ReadFile(dir.File("b")), "new b");
+    }
+    EXPECT_EQ(Names(dir), (std::vector<std::string>{"a", "b"}));
+}
+
 TEST(OutputSet, RefusesASecondSetInTheSameFolderWhileOneIsOpen) {
     TempDir dir;
     dir.Write("a", "old a");
