@@ -16,5 +16,6 @@ kmlpath=${OUTPUT}/\r
 isotimes=0        ; 1: speeds also from every ISO 8601 time form (.000Z, +01:00)\r
 cutgaps=0         ; 1: a track segment 5 km or more away starts a new line\r
 routes=0          ; 1: a file without track points is drawn from its route points\r
+webpage=1         ; 1: also write the web page omvo-covering.html beside the documents\r
 ")
 message(STATUS "Wrote ${INI}")

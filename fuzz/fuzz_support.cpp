@@ -1,5 +1,6 @@
 #include "fuzz_support.hpp"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -8,6 +9,8 @@
 #include <libxml/parser.h>
 #include <libxml/xmlerror.h>
 #include <stdlib.h>
+
+#include "kml/xml_text.hpp"
 
 namespace omvo::fuzz {
 
@@ -83,6 +86,113 @@ void CheckWellFormed(std::string_view xml) {
                                                 : std::string("(no message)"));
     }
     xmlFreeDoc(document);
+}
+
+namespace {
+
+// A recursive-descent reader of one JSON value at `at`; false when the text is no JSON there.
+class JsonReader {
+public:
+    explicit JsonReader(std::string_view text) : text_(text) {}
+
+    bool Document() { return Value(0) && (Blanks(), at_ == text_.size()); }
+
+private:
+    void Blanks() {
+        while (at_ < text_.size() && (text_[at_] == ' ' || text_[at_] == '\n' ||
+                                      text_[at_] == '\r' || text_[at_] == '\t')) {
+            ++at_;
+        }
+    }
+    bool Take(char c) {
+        Blanks();
+        if (at_ < text_.size() && text_[at_] == c) return ++at_, true;
+        return false;
+    }
+    bool Digits() {
+        const std::size_t start = at_;
+        while (at_ < text_.size() && text_[at_] >= '0' && text_[at_] <= '9') ++at_;
+        return at_ > start;
+    }
+    bool Number() {
+        if (at_ < text_.size() && text_[at_] == '-') ++at_;
+        if (at_ < text_.size() && text_[at_] == '0') {
+            ++at_;
+        } else if (!Digits()) {
+            return false;
+        }
+        if (at_ < text_.size() && text_[at_] == '.' && (++at_, !Digits())) return false;
+        if (at_ < text_.size() && (text_[at_] == 'e' || text_[at_] == 'E')) {
+            ++at_;
+            if (at_ < text_.size() && (text_[at_] == '+' || text_[at_] == '-')) ++at_;
+            if (!Digits()) return false;
+        }
+        return true;
+    }
+    bool String() {
+        if (!Take('"')) return false;
+        while (at_ < text_.size() && text_[at_] != '"') {
+            const auto c = static_cast<unsigned char>(text_[at_++]);
+            if (c < 0x20) return false;
+            if (c != '\\') continue;
+            if (at_ >= text_.size()) return false;
+            const char escaped = text_[at_++];
+            if (escaped == 'u') {
+                for (int k = 0; k < 4; ++k, ++at_) {
+                    if (at_ >= text_.size() || !std::isxdigit(static_cast<unsigned char>(text_[at_]))) {
+                        return false;
+                    }
+                }
+            } else if (std::string_view("\"\\/bfnrt").find(escaped) == std::string_view::npos) {
+                return false;
+            }
+        }
+        return Take('"');
+    }
+    bool Value(int depth) {
+        if (depth > 64) return false;
+        Blanks();
+        if (at_ >= text_.size()) return false;
+        const char c = text_[at_];
+        if (c == '"') return String();
+        if (c == '[' || c == '{') {
+            const bool object = c == '{';
+            ++at_;
+            if (Take(object ? '}' : ']')) return true;
+            do {
+                if (object && !(String() && Take(':'))) return false;
+                if (!Value(depth + 1)) return false;
+            } while (Take(','));
+            return Take(object ? '}' : ']');
+        }
+        return Number();
+    }
+
+    std::string_view text_;
+    std::size_t at_ = 0;
+};
+
+}  // namespace
+
+void CheckWebPage(const std::function<void(web::WebPage&)>& body) {
+    // Only the data block is kept, and the page is not finished: the libraries around the data
+    // are constants that the build checks; "]}" closes the data as the end of the page does.
+    constexpr std::string_view kOpening = "<script type=\"application/json\" id=\"omvo-data\">";
+    std::string data;
+    bool started = false;
+    web::WebPage writer([&](std::string_view text) {
+        if (!started) {
+            const std::size_t at = text.find(kOpening);
+            if (at == std::string_view::npos) Fail("web page", "no data block");
+            text.remove_prefix(at + kOpening.size());
+            started = true;
+        }
+        data += text;
+    });
+    body(writer);
+    if (data.find('<') != std::string::npos) Fail("web page data", "holds a \"<\"");
+    if (kml::DropInvalidUtf8(data) != data) Fail("web page data", "is not valid UTF-8");
+    if (!JsonReader(data + "\n]}").Document()) Fail("web page data", "is not valid JSON");
 }
 
 }  // namespace omvo::fuzz

@@ -1,6 +1,7 @@
 #pragma once
 // What the fuzz harnesses share: a scratch folder per process for the files the readers
-// take, writing a complete set of documents, and the well-formedness check of a document.
+// take, writing a complete set of documents, the well-formedness check of a document, and
+// the check of the web page.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string_view>
 
 #include "kml/documents.hpp"
+#include "web/web_page.hpp"
 
 namespace omvo::fuzz {
 
@@ -28,5 +30,9 @@ std::string WriteDocuments(const std::function<void(kml::Documents&)>& body);
 
 // Aborts with libxml2's complaint on standard error unless the text is well-formed XML.
 void CheckWellFormed(std::string_view xml);
+
+// Writes the web page's data (what `body` adds) and aborts unless it is valid JSON in valid
+// UTF-8 without a "<", which could end its script block.
+void CheckWebPage(const std::function<void(web::WebPage&)>& body);
 
 }  // namespace omvo::fuzz

@@ -3,7 +3,8 @@
 // switches and a variant of the rest: as it is, with its markers prefixed ("<trkpt" as
 // "<g:trkpt", the prefix bound at the start), or as UTF-16 with either byte-order mark.
 // After thinning the store holds only kept points, starts with a segment start and counts
-// its segment starts right; the documents stay well-formed.
+// its segment starts right; the documents stay well-formed and the web page data valid
+// JSON.
 #include <cstdlib>
 #include <iterator>
 #include <string>
@@ -100,5 +101,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
         kml::WriteTripPlacemarks(documents, route, trip, catalogue::TripClass::DayTrip, store);
     }));
+    fuzz::CheckWebPage([&](web::WebPage& page) {
+        page.AddTrip(kml::Route::MainAndFar, trip, catalogue::TripClass::DayTrip, store);
+    });
     return 0;
 }

@@ -1,6 +1,7 @@
 // Any bytes as an overlay file. The harness puts the line "file=<the overlay file itself>"
 // in front of the input, so the input is its own coordinates source unless it names another
-// one (the last value wins). The placemark must keep a document well-formed.
+// one (the last value wins). The placemark must keep a document well-formed, and the web page
+// data valid.
 #include "base/errors.hpp"
 #include "fuzz_support.hpp"
 #include <optional>
@@ -18,6 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     try {
         if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(path)) {
             placemark = kml::MakeOverlayPlacemark(*overlay);
+            fuzz::CheckWebPage([&](web::WebPage& page) { page.AddOverlay(*overlay); });
         }
     } catch (const base::RunStop&) {
         return 0;

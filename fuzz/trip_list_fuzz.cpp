@@ -1,6 +1,6 @@
 // Any bytes as the trip list. Every record read goes through the date-range parser, whose
 // result must be consistent, and is drawn as a one-point track into documents that must
-// stay well-formed.
+// stay well-formed and into a web page whose data must stay valid.
 #include <cstdlib>
 
 #include "base/errors.hpp"
@@ -55,5 +55,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                      catalogue::ClassifyTrip(trip), store);
         }
     }));
+    fuzz::CheckWebPage([&](web::WebPage& page) {
+        for (const catalogue::TripRecord& trip : trips) {
+            page.AddTrip(kml::Route::MainAndHome, trip, catalogue::ClassifyTrip(trip), store);
+        }
+    });
     return 0;
 }

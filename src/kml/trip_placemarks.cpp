@@ -27,6 +27,15 @@ void AppendTuple(std::string& text, const tracks::TrackPoint& point) {
 
 }  // namespace
 
+void AppendSegmentNumber(std::string& name, int segment, int segmentCount) {
+    if (segmentCount < 2) return;
+    name += '(';
+    base::AppendInt(name, segment);
+    name += '/';
+    base::AppendInt(name, segmentCount);
+    name += ')';
+}
+
 void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
                          catalogue::TripClass tripClass, const tracks::TrackStore& store) {
     const int segmentCount = store.segmentCount;
@@ -48,13 +57,7 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
         text.clear();
         text += "<Placemark>\r\n<name>";
         text += name;
-        if (segmentCount > 1) {
-            text += '(';
-            base::AppendInt(text, segment);
-            text += '/';
-            base::AppendInt(text, segmentCount);
-            text += ')';
-        }
+        AppendSegmentNumber(text, segment, segmentCount);
         text += "</name>\r\n<description><![CDATA[";
         text += description;
         text += "]]></description>\r\n<styleUrl>#";

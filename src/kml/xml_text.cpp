@@ -37,15 +37,6 @@ bool BeginsReference(std::string_view text, std::size_t i) {
            rest.starts_with("quot;") || rest.starts_with("apos;");
 }
 
-std::string DropControls(std::string_view text) {
-    std::string out;
-    out.reserve(text.size());
-    for (char c : text) {
-        if (KindOf(c) != ByteKind::Control) out += c;
-    }
-    return out;
-}
-
 // The length of the UTF-8 sequence at position i of text, or 0 when the bytes there are
 // no valid sequence; then `skip` is the number of bytes to drop (the lead byte and the
 // continuation bytes that still fitted it).
@@ -90,6 +81,15 @@ std::size_t Utf8SequenceAt(std::string_view text, std::size_t i, std::size_t& sk
 }
 
 }  // namespace
+
+std::string DropControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (char c : text) {
+        if (KindOf(c) != ByteKind::Control) out += c;
+    }
+    return out;
+}
 
 std::string EscapeText(std::string_view text) {
     std::size_t i = 0;

@@ -10,6 +10,9 @@ namespace omvo::kml {
 
 // Control characters are the bytes 0x00 to 0x1F other than tab, LF and CR, and DEL (0x7F).
 
+// Returns the text without its control characters.
+std::string DropControls(std::string_view text);
+
 // Returns the text for element content and attribute-free names: control characters
 // dropped, then "<" written as "&lt;", ">" as "&gt;", and "&" as "&amp;" unless it already
 // begins "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;".

@@ -18,6 +18,7 @@
 #include "run/settings.hpp"
 #include "run/track_loader.hpp"
 #include "tracks/thinning.hpp"
+#include "web/web_page.hpp"
 
 namespace omvo::run {
 
@@ -30,7 +31,14 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         return 0;
     }
 
-    kml::Documents documents(settings.kmlpath);
+    // The web page, when asked for, is one more file of the documents' set, replaced with them.
+    std::vector<std::string> pagePath;
+    if (settings.webpage) pagePath.push_back(settings.kmlpath + std::string(web::kPageName));
+    kml::Documents documents(settings.kmlpath, pagePath);
+    std::optional<web::WebPage> page;
+    if (settings.webpage) {
+        page.emplace([&documents](std::string_view text) { documents.WriteExtra(0, text); });
+    }
     // The tracks load ahead on other threads from here on; the run takes them in trip order.
     std::vector<std::string> gpxPaths;
     gpxPaths.reserve(trips.size());
@@ -49,6 +57,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     for (const std::string& overlayPath : overlayPaths) {
         if (const std::optional<overlays::Overlay> overlay = overlays::ReadOverlay(overlayPath)) {
             documents.Write(kml::Route::MainAndFar, kml::MakeOverlayPlacemark(*overlay));
+            if (page) page->AddOverlay(*overlay);
         }
     }
 
@@ -68,11 +77,13 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
         kml::WriteTripPlacemarks(documents, route, trip, tripClass, store);
+        if (page) page->AddTrip(route, trip, tripClass, store);
         base::ConsoleText(" ok.\r\n");
         loader.Recycle(std::move(track));
     }
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentFooter());
+    if (page) page->Finish();
     documents.ReplacePrevious();
     return 0;
 }

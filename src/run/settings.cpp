@@ -79,6 +79,7 @@ Settings ReadSettings(const std::string& settingsPath) {
         TakeSwitch(line, "isotimes=", settings.isotimes, settingsPath);
         TakeSwitch(line, "cutgaps=", settings.cutgaps, settingsPath);
         TakeSwitch(line, "routes=", settings.routes, settingsPath);
+        TakeSwitch(line, "webpage=", settings.webpage, settingsPath);
     }
     file.Close();
     bool complete = settings.minspeed != -1.0 && settings.mincorner != -1.0 &&

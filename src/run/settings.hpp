@@ -16,6 +16,7 @@ struct Settings {
     bool isotimes = false;  // every ISO 8601 time is measured
     bool cutgaps = false;   // a track segment 5 km or more away starts a new segment
     bool routes = false;    // a file without track points is drawn from its route points
+    bool webpage = false;   // the web page is written beside the documents
 };
 
 // Reads the settings file. A missing or incomplete file writes its console message and

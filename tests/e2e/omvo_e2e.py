@@ -4,6 +4,7 @@ its settings file beside it, and a small club archive made by the test."""
 import os
 import shlex
 import shutil
+import signal
 import subprocess
 import tempfile
 import unittest
@@ -116,6 +117,29 @@ class Sandbox:
     def command(self, *args):
         """The command line that runs the executable with these arguments."""
         return [*RUNNER, self.exe, *args]
+
+
+def stop_after_first_trip(test, box, signo):
+    """Runs the executable in its folder until it has written its first trip, then sends it
+    the stop signal; returns its exit code and the names in its kml folder while it ran."""
+
+    def default_stop_signals():  # whatever the test runner ignores
+        for stop in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
+            signal.signal(stop, signal.SIG_DFL)
+
+    process = subprocess.Popen(box.command(), cwd=box.dir, stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, preexec_fn=default_stop_signals)
+    try:
+        first = process.stdout.readline()
+        test.assertTrue(first.endswith(cp866("Сохранение... ok.") + b"\r\n"), first)
+        names = os.listdir(box.path("kml"))
+        process.send_signal(signo)
+        process.communicate(timeout=60)
+    finally:
+        if process.poll() is None:
+            process.kill()
+            process.wait()
+    return process.returncode, names
 
 
 def failure_report(message):

@@ -1,11 +1,12 @@
 """The bundled example club archive, run as the README's first command runs it: from the
 top of the source tree, with both overlay files."""
 
+import hashlib
 import os
 import re
 import unittest
 
-from omvo_e2e import SOURCE_DIR, SandboxTest, check_kml, golden
+from omvo_e2e import CLUB_HOST, SOURCE_DIR, SandboxTest, check_kml, golden
 
 ARCHIVE = os.path.join(SOURCE_DIR, "examples", "club")
 OVERLAYS = ["examples/club/overlays/border.txt", "examples/club/overlays/ferry.txt"]
@@ -70,6 +71,25 @@ class ExampleArchive(SandboxTest):
                 self.assertEqual(sorted(os.listdir(self.box.path("kml"))), sorted(EXPECTED))
                 for name in EXPECTED:
                     self.assertEqual(self.box.read("kml/" + name), golden("example", name), name)
+
+    def test_the_web_page_is_the_same_on_every_system(self):
+        """With webpage=1 the page joins the documents, which stay as they were; its bytes are
+        those of the Linux build, kept as their SHA-256 (the page holds the built-in
+        libraries: a change of the page's script or style sheet changes it)."""
+        self.box.settings(vplistname=ARCHIVE + "/vplist.txt", gpxpath=ARCHIVE + "/gpx/")
+        with open(self.box.ini, "ab") as f:
+            f.write(b"webpage=1\r\n")
+        result = self.box.run_in(SOURCE_DIR, *OVERLAYS)
+        self.assertEqual((result.code, result.err), (0, b""))
+        self.assertEqual(result.out, golden("example", "console.cp866"))
+        self.assertEqual(sorted(os.listdir(self.box.path("kml"))),
+                         sorted(list(EXPECTED) + ["omvo-covering.html"]))
+        for name in EXPECTED:
+            self.assertEqual(self.box.read("kml/" + name), golden("example", name), name)
+        page = self.box.read("kml/omvo-covering.html").replace(
+            b"http://%s/" % CLUB_HOST.encode(), b"http://omvo.example.org/")
+        self.assertEqual(hashlib.sha256(page).hexdigest() + "\n",
+                         golden("example", "omvo-covering.html.sha256").decode())
 
 
 if __name__ == "__main__":

@@ -9,7 +9,7 @@ import signal
 import subprocess
 import unittest
 
-from omvo_e2e import WINDOWS, SandboxTest, cp1251, cp866, failure_report
+from omvo_e2e import WINDOWS, SandboxTest, cp1251, cp866, failure_report, stop_after_first_trip
 
 SIGHTS = "Что посмотреть: озеро, GPS-трек"
 
@@ -153,10 +153,6 @@ class Faults(SandboxTest):
             os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
         temporary = sorted(name + ".tmp" for name in earlier)
 
-        def default_stop_signals():  # whatever the test runner ignores
-            for signo in (signal.SIGINT, signal.SIGTERM, signal.SIGHUP):
-                signal.signal(signo, signal.SIG_DFL)
-
         # Windows knows only Ctrl-C and its kin, which Wine makes of SIGINT; a stopped program
         # exits with 0xC000013A, of which Linux sees the low byte.
         stops = [(signal.SIGINT, 0x3A)] if WINDOWS else [
@@ -164,21 +160,9 @@ class Faults(SandboxTest):
             (signal.SIGHUP, -signal.SIGHUP)]
         for signo, exit_code in stops:
             with self.subTest(signal=signo.name):
-                process = subprocess.Popen(self.box.command(), cwd=self.box.dir,
-                                           stdout=subprocess.PIPE, stderr=subprocess.PIPE,
-                                           preexec_fn=default_stop_signals)
-                try:
-                    first = process.stdout.readline()  # the first trip is written
-                    self.assertTrue(first.endswith(cp866("Сохранение... ok.") + b"\r\n"), first)
-                    self.assertEqual(sorted(set(os.listdir(self.box.path("kml"))) - set(earlier)),
-                                     temporary)
-                    process.send_signal(signo)
-                    process.communicate(timeout=60)
-                finally:
-                    if process.poll() is None:
-                        process.kill()
-                        process.wait()
-                self.assertEqual(process.returncode, exit_code)
+                code, names = stop_after_first_trip(self, self.box, signo)
+                self.assertEqual(sorted(set(names) - set(earlier)), temporary)
+                self.assertEqual(code, exit_code)
                 self.assertEqual(self.documents(), earlier)
 
 

@@ -121,16 +121,18 @@ TEST(Settings, ReadsTheSwitchesAsZeroOrOne) {
     const struct {
         const char* what;
         std::string lines;
-        bool isotimes, cutgaps, routes;
+        bool isotimes, cutgaps, routes, webpage;
     } cases[] = {
-        {"absent: all off", "", false, false, false},
-        {"all on", "isotimes=1\ncutgaps=1\nroutes=1\n", true, true, true},
-        {"all off", "isotimes=0\ncutgaps=0\nroutes=0\n", false, false, false},
-        {"a comment and blanks after the value are cut", "cutgaps=1   ; km\n", false, true, false},
+        {"absent: all off", "", false, false, false, false},
+        {"all on", "isotimes=1\ncutgaps=1\nroutes=1\nwebpage=1\n", true, true, true, true},
+        {"all off", "isotimes=0\ncutgaps=0\nroutes=0\nwebpage=0\n", false, false, false, false},
+        {"a comment and blanks after the value are cut", "cutgaps=1   ; km\n", false, true, false,
+         false},
         {"a key after other text is found, the last line wins",
-         "set routes=1\nisotimes=1\nisotimes=0\n", false, false, true},
-        {"a key after a path value is found too", "kmlpath=out/ routes=1\n", false, false, true},
-        {"a commented key sets nothing", ";isotimes=1\n", false, false, false},
+         "set routes=1\nisotimes=1\nisotimes=0\nwebpage=1\nwebpage=0\n", false, false, true, false},
+        {"a key after a path value is found too", "kmlpath=out/ routes=1\n", false, false, true,
+         false},
+        {"a commented key sets nothing", ";isotimes=1\n;webpage=1\n", false, false, false, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
@@ -139,6 +141,7 @@ TEST(Settings, ReadsTheSwitchesAsZeroOrOne) {
         EXPECT_EQ(outcome.settings->isotimes, c.isotimes);
         EXPECT_EQ(outcome.settings->cutgaps, c.cutgaps);
         EXPECT_EQ(outcome.settings->routes, c.routes);
+        EXPECT_EQ(outcome.settings->webpage, c.webpage);
     }
 }
 
@@ -153,6 +156,7 @@ TEST(Settings, StopsOnASwitchOtherThanZeroOrOne) {
         {"routes= 1", "the value of \"routes=\" is not 0 or 1: \" 1\""},
         {"isotimes=1\t", "the value of \"isotimes=\" is not 0 or 1: \"1\t\""},
         {"cutgaps=01", "the value of \"cutgaps=\" is not 0 or 1: \"01\""},
+        {"webpage=2", "the value of \"webpage=\" is not 0 or 1: \"2\""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
