@@ -23,6 +23,13 @@ public:
     // next call. Throws InOutError when the file cannot be read.
     bool NextLine(std::string_view& line);
 
+    // Gives the next lines as one block in our own buffer: whole lines, each ended by LF or
+    // CR LF but the data's last, with the line rules applied in place (no lone CR, no
+    // Ctrl-Z: the rest of its physical line removed, or the data ended there); false at the
+    // end of the data. Every physical line keeps its LF, so counting them numbers the lines.
+    // The view stays valid until the next call. Throws InOutError when the file cannot be read.
+    bool NextLines(std::string_view& lines);
+
     // The number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
@@ -33,6 +40,8 @@ public:
 private:
     bool Refill();
     bool Finish(char* begin, char* end, std::string_view& line);
+    std::string_view CleanLines(char* begin, char* end);
+    char* CutAtCtrlZ(char* begin, char* end);
     std::size_t NextByte(std::size_t& cached, char byte, std::size_t from) const;
 
     static constexpr std::size_t kBlockSize = 1024 * 1024;

@@ -14,9 +14,14 @@
 #include "base/errors.hpp"
 #include "support/console_capture.hpp"
 #include "support/temp_dir.hpp"
+#include "tracks/detail/gpx_number.hpp"
 
 namespace omvo::tracks {
 namespace {
+
+using detail::IsNumberChar;
+using detail::ParseCoordinate;
+using detail::TrimTrailingZeros;
 
 struct StoredPoint {
     std::string lat, lon, ele, time;
