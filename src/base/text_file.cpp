@@ -162,7 +162,7 @@ bool TextFile::Refill() {
         return false;
     }
     end_ += got;
-    loneCr_ = HasLoneCr(buffer_.get(), buffer_.get() + end_);
+    loneCr_ = LoneCr::Unknown;
     return true;
 }
 
@@ -195,7 +195,10 @@ bool TextFile::Finish(char* begin, char* end, std::string_view& line) {
         end = data + ctrlZ;
         cutByCtrlZ_ = true;
     }
-    if (!loneCr_) {
+    if (loneCr_ == LoneCr::Unknown) {
+        loneCr_ = HasLoneCr(data, data + end_) ? LoneCr::Some : LoneCr::None;
+    }
+    if (loneCr_ == LoneCr::None) {
         // Every CR of the buffer ends a line, so this line has at most the one before its LF.
         if (end > begin && end[-1] == '\r') --end;
         line = {begin, static_cast<std::size_t>(end - begin)};

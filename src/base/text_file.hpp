@@ -61,7 +61,8 @@ private:
     std::size_t nextCtrlZ_ = kUnknown;  // the same for Ctrl-Z
     bool ended_ = false;                // a Ctrl-Z at the start of a line ended the data
     bool cutByCtrlZ_ = false;         // the last line was cut by a Ctrl-Z
-    bool loneCr_ = true;                // the buffer may hold a CR that ends no line
+    // Whether the buffer holds a CR that ends no line; looked for once a block, by NextLine.
+    enum class LoneCr : unsigned char { Unknown, None, Some } loneCr_ = LoneCr::Unknown;
     long lineNumber_ = 0;
 };
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <system_error>
 
 #include "base/decimal.hpp"
@@ -43,6 +44,22 @@ std::optional<double> ParseLongCoordinate(std::string_view text, bool negative) 
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
+// Returns the position of the first `name` in `tag` at or after `from`, or npos.
+std::size_t FindName(std::string_view tag, std::string_view name, std::size_t from) {
+    while (from + name.size() <= tag.size()) {
+        const void* hit = std::memchr(tag.data() + from, name[0], tag.size() - from);
+        if (hit == nullptr) break;
+        from = static_cast<std::size_t>(static_cast<const char*>(hit) - tag.data());
+        std::size_t same = 1;
+        while (same < name.size() && from + same < tag.size() && tag[from + same] == name[same]) {
+            ++same;
+        }
+        if (same == name.size()) return from;
+        ++from;
+    }
+    return std::string_view::npos;
+}
+
 // IsNumberChar as a table, for the loop that reads long numbers.
 constexpr std::array<bool, 256> MakeNumberChars() {
     std::array<bool, 256> table{};
@@ -80,21 +97,31 @@ struct ShortRun {
 ShortRun ScanShortRun(std::string_view text) {
     ShortRun run;
     const std::size_t limit = text.size() < kCapacity + 1 ? text.size() : kCapacity + 1;
-    for (; run.size < limit; ++run.size) {
-        const char c = text[run.size];
-        const auto digit = static_cast<unsigned char>(c - '0');
-        if (digit < 10) {
-            run.mantissa = run.mantissa * 10 + digit;
-            run.fractionDigits += run.points;
+    std::size_t size = 0;
+    std::size_t pointAt = 0;
+    std::uint64_t mantissa = 0;
+    std::uint64_t codes = 0;
+    for (; size < limit; ++size) {
+        const char c = text[size];
+        std::uint64_t code = static_cast<unsigned char>(c - '0');
+        if (code < 10) {
+            mantissa = mantissa * 10 + code;
         } else if (c == '.') {
+            code = PackedNumber::CodeOf('.');
             ++run.points;
+            pointAt = size;
         } else if (c == '-') {
-            run.minusInside |= run.size > 0;
+            code = PackedNumber::CodeOf('-');
+            run.minusInside |= size > 0;
         } else {
             break;
         }
-        run.codes |= PackedNumber::CodeOf(c) << (4 * run.size);
+        codes = (codes >> 4) | (code << 60);  // shifted in from the top: no shift by a count
     }
+    run.size = size;
+    run.codes = size == 0 ? 0 : codes >> (4 * (kCapacity + 1 - size));
+    run.mantissa = mantissa;
+    run.fractionDigits = run.points == 1 ? static_cast<int>(size - pointAt - 1) : 0;
     return run;
 }
 
@@ -205,8 +232,8 @@ void ReadNumber(std::string_view text, NumberText& out) {
 }
 
 void ReadAttributeNumber(std::string_view tag, std::string_view name, NumberText& out) {
-    for (std::size_t pos = tag.find(name); pos != std::string_view::npos;
-         pos = tag.find(name, pos + 1)) {
+    for (std::size_t pos = FindName(tag, name, 0); pos != std::string_view::npos;
+         pos = FindName(tag, name, pos + 1)) {
         std::size_t p = pos + name.size();
         while (p < tag.size() && IsBlank(tag[p])) ++p;
         if (p >= tag.size() || tag[p] != '=') continue;

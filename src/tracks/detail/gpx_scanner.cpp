@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "tracks/detail/point_collector.hpp"
+
 namespace omvo::tracks::detail {
 
 namespace {
@@ -35,7 +37,7 @@ constexpr std::size_t kTimeOpenSize = 6;    // "<time>"
 
 }  // namespace
 
-Marker MarkerNames::Match(const char* at, const char* end) const {
+Marker MarkerNames::MatchAny(const char* at, const char* end) const {
     const char* name = at + 1;
     const bool closing = name < end && *name == '/';
     if (closing) ++name;
@@ -79,7 +81,8 @@ void GpxScanner::ScanLine(const char* begin, const char* end) {
     while (nextMarkup_ < end) {
         const char* at = nextMarkup_;
         if (piece_.time != nullptr && piece_.timeEnd == nullptr) piece_.timeEnd = at;
-        const Marker marker = names_.Match(at, end);
+        // Markers hold no line end, so reading past this one matches nothing more.
+        const Marker marker = names_.Match(at, blockEnd_);
         TakeMarker(at, marker);
         const char* next = marker == Marker::PointClose ? at + kPointCloseSize : at + 1;
         nextMarkup_ = Find(next, blockEnd_, '<');
@@ -159,7 +162,7 @@ void GpxScanner::EndPiece(const char* end, bool endsLine) {
             piece.closesPoint |= tagEnd != end && tagEnd[-1] == '/';
         }
     }
-    sink_.Take(piece);
+    points_.Take(piece);
 }
 
 void GpxScanner::EndTag() {
@@ -168,7 +171,7 @@ void GpxScanner::EndTag() {
     piece.start = PieceStart::JoinedTag;
     piece.text = tag_.text;
     piece.line = tag_.line;
-    sink_.Take(piece);
+    points_.Take(piece);
     tag_.text.clear();
 }
 

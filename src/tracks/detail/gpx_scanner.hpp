@@ -5,7 +5,9 @@
 // a "</trkpt>"; so a piece holds these markers only at its start, and what follows a point on
 // the same line is never taken for it.
 
+#include <bit>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,17 +18,43 @@ namespace omvo::tracks::detail {
 // "<time>".
 enum class Marker : std::uint8_t { None, Track, PointOpen, PointClose, Elevation, Time };
 
+// Returns the bytes of a text of at most 8 characters as a word loaded from memory holds them.
+constexpr std::uint64_t Word(std::string_view text) {
+    std::uint64_t word = 0;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const std::size_t shift = std::endian::native == std::endian::little ? 8 * i : 56 - 8 * i;
+        word |= std::uint64_t{static_cast<unsigned char>(text[i])} << shift;
+    }
+    return word;
+}
+
+// Returns the marker of the plain names whose tag starts at `at`, from the eight bytes there.
+inline Marker MatchWord(const char* at) {
+    constexpr std::uint64_t kFive = Word("\xff\xff\xff\xff\xff");
+    constexpr std::uint64_t kSix = Word("\xff\xff\xff\xff\xff\xff");
+    std::uint64_t word;
+    std::memcpy(&word, at, sizeof word);
+    if ((word & kSix) == Word("<trkpt")) return Marker::PointOpen;
+    if ((word & kFive) == Word("<ele>")) return Marker::Elevation;
+    if ((word & kSix) == Word("<time>")) return Marker::Time;
+    if (word == Word("</trkpt>")) return Marker::PointClose;
+    return (word & kFive) == Word("<trk>") ? Marker::Track : Marker::None;
+}
+
 // The tag names of the markers. A name may also carry a prefix ("g:trkpt") that the file
 // binds to the GPX namespace; the table of such prefixes starts empty.
 class MarkerNames {
 public:
     // Returns the marker whose tag starts at `at`, a '<', reading no further than `end`.
-    Marker Match(const char* at, const char* end) const;
+    Marker Match(const char* at, const char* end) const {
+        return prefixes_.empty() && end - at >= 8 ? MatchWord(at) : MatchAny(at, end);
+    }
 
     // Returns nothing; names written with "prefix:" count as the plain names from now on.
     void BindPrefix(std::string_view prefix);
 
 private:
+    Marker MatchAny(const char* at, const char* end) const;
     const char* SkipBoundPrefix(const char* name, const char* end) const;
 
     std::vector<std::string> prefixes_;  // each with its ':'
@@ -59,22 +87,14 @@ struct Piece {
     std::string_view TimeText() const { return {time, static_cast<std::size_t>(timeEnd - time)}; }
 };
 
-// What takes the pieces, in the order of the text.
-class PieceSink {
-public:
-    // Returns nothing; takes the next piece, which is valid only during the call.
-    virtual void Take(const Piece& piece) = 0;
-
-protected:
-    ~PieceSink() = default;
-};
+class PointCollector;
 
 // Cuts GPX text into pieces, block after block; a start tag may go on from block to block.
 class GpxScanner {
 public:
-    GpxScanner(PieceSink& sink, const MarkerNames& names) : sink_(sink), names_(names) {}
+    GpxScanner(PointCollector& points, const MarkerNames& names) : points_(points), names_(names) {}
 
-    // Returns nothing; hands the pieces of `lines` to the sink. Requires whole lines, each
+    // Returns nothing; hands the pieces of `lines` to the point collector. Requires whole lines, each
     // ended by LF or CR LF but the data's last, without any other CR.
     void Scan(std::string_view lines);
 
@@ -98,7 +118,7 @@ private:
     void EndPiece(const char* end, bool endsLine);
     void EndTag();
 
-    PieceSink& sink_;
+    PointCollector& points_;
     const MarkerNames& names_;
     const char* blockEnd_ = nullptr;
     const char* nextMarkup_ = nullptr;  // the next '<' of the block, or blockEnd_

@@ -65,6 +65,17 @@ bool IsPlainTime(std::string_view t) {
     return plain;
 }
 
+// Returns true when the two 10-character dates are the same, compared a word at a time.
+bool SameDate(const char* a, const char* b) {
+    std::uint64_t a8 = 0, b8 = 0;
+    std::uint16_t a2 = 0, b2 = 0;
+    std::memcpy(&a8, a, 8);
+    std::memcpy(&b8, b, 8);
+    std::memcpy(&a2, a + 8, 2);
+    std::memcpy(&b2, b + 8, 2);
+    return a8 == b8 && a2 == b2;
+}
+
 }  // namespace
 
 void TimeReader::Read(std::string_view text, TimeKind& kind, std::int64_t& seconds) {
@@ -92,7 +103,7 @@ std::optional<std::int64_t> TimeReader::DaySeconds(std::string_view t) {
     const int minute = base::DigitsValue(t, 14, 2);
     const int second = base::DigitsValue(t, 17, 2);
     if (hour > 23 || minute > 59 || second > 59) return std::nullopt;
-    if (!haveDay_ || std::memcmp(t.data(), date_, kDateLength) != 0) {
+    if (!haveDay_ || !SameDate(t.data(), date_)) {
         const std::optional<std::chrono::sys_days> day = base::CalendarDate(
             base::DigitsValue(t, 0, 4), base::DigitsValue(t, 5, 2), base::DigitsValue(t, 8, 2));
         if (!day) return std::nullopt;
