@@ -87,7 +87,7 @@ void GpxScanner::ScanLine(const char* begin, const char* end) {
         const char* next = marker == Marker::PointClose ? at + kPointCloseSize : at + 1;
         nextMarkup_ = Find(next, blockEnd_, '<');
     }
-    if (piece_.begin < end || piece_.closesPoint) EndPiece(end, true);
+    if (piece_.begin < end || piece_.closesPoint) EndPiece(end, PieceEnd::LineEnd);
 }
 
 void GpxScanner::TakeMarker(const char* at, Marker marker) {
@@ -95,7 +95,7 @@ void GpxScanner::TakeMarker(const char* at, Marker marker) {
         case Marker::Track:
         case Marker::PointOpen:
             if (at > piece_.begin || piece_.closesPoint) {
-                EndPiece(at, false);
+                EndPiece(at, PieceEnd::Marker);
                 piece_ = OpenPiece{at};
             }
             piece_.marker = marker;
@@ -108,7 +108,7 @@ void GpxScanner::TakeMarker(const char* at, Marker marker) {
             break;
         case Marker::PointClose:
             piece_.closesPoint = true;
-            EndPiece(at + kPointCloseSize, false);
+            EndPiece(at + kPointCloseSize, PieceEnd::Marker);
             piece_ = OpenPiece{at + kPointCloseSize};
             break;
         case Marker::None:
@@ -139,9 +139,9 @@ bool GpxScanner::ContinueTag(const char* begin, const char* end) {
     return false;
 }
 
-// `endsLine`: the piece runs to the end of its line, so a start tag it opens may go on over
-// the next lines.
-void GpxScanner::EndPiece(const char* end, bool endsLine) {
+// A piece that runs to the end of its line may open a start tag that goes on over the next
+// lines.
+void GpxScanner::EndPiece(const char* end, PieceEnd how) {
     Piece piece;
     piece.text = {piece_.begin, static_cast<std::size_t>(end - piece_.begin)};
     piece.line = line_;
@@ -152,7 +152,7 @@ void GpxScanner::EndPiece(const char* end, bool endsLine) {
     if (piece_.marker == Marker::Track) piece.start = PieceStart::Track;
     if (piece_.marker == Marker::PointOpen) {
         const char* tagEnd = Find(piece_.begin, end, '>');
-        if (tagEnd == end && endsLine) {
+        if (tagEnd == end && how == PieceEnd::LineEnd) {
             piece.start = PieceStart::OpenPoint;
             tag_.open = true;
             tag_.text.assign(piece.text);

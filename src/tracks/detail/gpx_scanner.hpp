@@ -115,7 +115,9 @@ private:
     void ScanLine(const char* begin, const char* end);
     void TakeMarker(const char* at, Marker marker);
     bool ContinueTag(const char* begin, const char* end);
-    void EndPiece(const char* end, bool endsLine);
+    // Where a piece ends: at a marker (before a start, after "</trkpt>") or at its line's end.
+    enum class PieceEnd : std::uint8_t { Marker, LineEnd };
+    void EndPiece(const char* end, PieceEnd how);
     void EndTag();
 
     PointCollector& points_;
