@@ -34,8 +34,11 @@ void CheckThinnedStore(const tracks::TrackStore& store) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const catalogue::TripRecord trip{{"Ride: Around the lake", "Code: vp101",
-                                              "Dates:     15.07.2010", "Summary", "GPS"}};
+    static const catalogue::TripRecord trip{.heading = "Ride: Around the lake",
+                                            .idLine = "Code: vp101",
+                                            .datesLine = "Dates:     15.07.2010",
+                                            .summary = "Summary",
+                                            .sightsLine = "GPS"};
     // Reused from input to input, as a run reuses it from trip to trip.
     static tracks::TrackStore store;
     const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", fuzz::Bytes(data, size));

@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     static const tracks::TrackStore store = OnePointStore();
     fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {
         for (const catalogue::TripRecord& trip : trips) {
-            CheckDateRange(trip.line[2]);
+            CheckDateRange(trip.datesLine);
             kml::WriteTripPlacemarks(documents, kml::Route::MainAndHome, trip,
                                      catalogue::ClassifyTrip(trip), store);
         }

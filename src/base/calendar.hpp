@@ -8,11 +8,11 @@
 
 namespace omvo::base {
 
-// The day of a calendar date; nothing when the numbers name no valid date.
+// Returns the day of a calendar date, or nothing when the numbers name no valid date.
 std::optional<std::chrono::sys_days> CalendarDate(int year, int month, int day);
 
-// Seconds since 1970-01-01 00:00:00 of a date and time of day; nothing when either is
-// invalid.
+// Returns the seconds since 1970-01-01 00:00:00 of a date and time of day, or nothing when
+// either is invalid.
 std::optional<std::int64_t> DateTimeSeconds(int year, int month, int day, int hour, int minute,
                                             int second);
 

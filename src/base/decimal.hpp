@@ -8,14 +8,16 @@
 
 namespace omvo::base {
 
-// Blanks, a sign, digits with an optional "." and digits, an optional exponent, and nothing
-// after it ("5." is 5, ".5" is 0.5, "." alone is 0). Nothing for any other text or for a
-// value beyond the range of a double; a value too small for it reads as 0.
+// Returns the value of blanks, a sign, digits with an optional "." and digits, and an
+// optional exponent, with nothing after it ("5." is 5, ".5" is 0.5, "." alone is 0); nothing
+// for any other text or for a value beyond the range of a double. A value too small for a
+// double reads as 0.
 std::optional<double> ParseDecimal(std::string_view text);
 
+// Returns true for the ASCII digits 0 to 9.
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
-// The value of the `count` digits at `from` of the text, which the caller knows are digits.
+// Returns the value of the `count` digits at `from` of the text. Requires them to be digits.
 inline int DigitsValue(std::string_view text, std::size_t from, std::size_t count) {
     int value = 0;
     for (std::size_t i = from; i < from + count; ++i) value = value * 10 + (text[i] - '0');

@@ -7,11 +7,11 @@
 
 namespace omvo::base {
 
-// ASCII, the Russian alphabet, Ё, ё and № are converted; every other byte from 0x80 up is
-// dropped.
+// Returns the CP1251 text in UTF-8: ASCII, the Russian alphabet, Ё, ё and № are converted;
+// every other byte from 0x80 up is dropped.
 std::string Cp1251ToUtf8(std::string_view text);
 
-// Characters without a CP866 form become "?".
+// Returns the UTF-8 text in CP866; characters without a CP866 form become "?".
 std::string Utf8ToCp866(std::string_view utf8Text);
 
 }  // namespace omvo::base

@@ -33,14 +33,14 @@ struct RunStop : std::exception {
     int exitCode;
 };
 
-// What an errno value of a failed operation on `path` comes to.
+// Returns what an errno value of a failed operation on `path` comes to.
 IoError IoErrorOf(int err, const std::string& path);
 
 // Throws InOutError for the errno value `err` of a failed operation on `path`. An errno the
 // tool has no error of its own for is reported as "I/O error <errno>".
 [[noreturn]] void ThrowIoError(int err, const std::string& path);
 
-// The three-line failure report (CR LF line ends):
+// Returns the three-line failure report (CR LF line ends):
 // "Exception <kind> in module <module> at <location>.", the message with a final ".", "".
 std::string FailureReport(std::string_view kind, std::string_view module,
                           std::string_view message);

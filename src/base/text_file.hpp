@@ -19,21 +19,23 @@ public:
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
 
-    // Gives the next line; false at the end of the data. The view stays valid until the
-    // next call. Throws InOutError when the file cannot be read.
+    // Sets `line` to the next line and returns true, or returns false at the end of the
+    // data. The view stays valid until the next call. Throws InOutError when the file cannot
+    // be read.
     bool NextLine(std::string_view& line);
 
-    // Gives the next lines as one block in our own buffer: whole lines, each ended by LF or
-    // CR LF but the data's last, with the line rules applied in place (no lone CR, no
-    // Ctrl-Z: the rest of its physical line removed, or the data ended there); false at the
-    // end of the data. Every physical line keeps its LF, so counting them numbers the lines.
-    // The view stays valid until the next call. Throws InOutError when the file cannot be read.
+    // Sets `lines` to the next lines as one block in our own buffer and returns true, or
+    // returns false at the end of the data. The block holds whole lines, each ended by LF or
+    // CR LF but the data's last, with the line rules applied in place: no lone CR, and no
+    // Ctrl-Z (the rest of its physical line removed, or the data ended there). Every physical
+    // line keeps its LF, so counting them numbers the lines. The view stays valid until the
+    // next call. Throws InOutError when the file cannot be read.
     bool NextLines(std::string_view& lines);
 
-    // The number of the physical line last given by NextLine, as an editor counts it.
+    // Returns the number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
-    // Closes the file; throws InOutError when closing fails. Also done by the destructor,
+    // Closes the file. Throws InOutError when closing fails. The destructor closes it too,
     // silently.
     void Close();
 

@@ -147,14 +147,14 @@ DateRange ParseDateRange(std::string_view datesLine) {
 }
 
 TripClass ClassifyTrip(const TripRecord& trip) {
-    const std::string_view heading = trip.line[0];
+    const std::string_view heading = trip.heading;
     if (heading.starts_with(kRideLabel)) {
         return Contains(heading, kNightLower) || Contains(heading, kNightUpper) ? TripClass::NightTrip
                                                                                 : TripClass::DayTrip;
     }
     if (heading.starts_with(kBrevetLabel)) return TripClass::Brevet;
     if (heading.starts_with(kTourLabel)) {
-        const DateRange range = ParseDateRange(trip.line[2]);
+        const DateRange range = ParseDateRange(trip.datesLine);
         if (!range.badDateText.empty()) {
             base::Warning("trip " + TripId(trip) + ": '" + range.badDateText +
                           "' is not a valid date; the trip is drawn as a short tour");

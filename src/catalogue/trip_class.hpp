@@ -26,16 +26,24 @@ struct DateRange {
     std::string badDateText;
 };
 
+// Returns the date range that a dates line names after its label.
 DateRange ParseDateRange(std::string_view datesLine);
+
+// Returns true when the text has the shape "dd.mm.yyyy" (digits and two dots).
 bool IsDateText(std::string_view text);
+
+// Returns the text without its blanks (spaces).
 std::string RemoveBlanks(std::string_view text);
+
+// Returns the text with `search` replaced until none is left; when the replacement itself
+// holds `search`, each place is replaced once.
 std::string ReplaceAll(std::string text, std::string_view search, std::string_view replacement);
 
-// The class of a trip. A dates text of the right shape that is no calendar date gives a
-// warning on standard error naming the trip id and the text.
+// Returns the class of a trip. Writes a warning to standard error, naming the trip id and the
+// text, when a dates text of the right shape is no calendar date.
 TripClass ClassifyTrip(const TripRecord& trip);
 
-// The style id of a class: "sn_day_trip", ..., "sn_brevet".
+// Returns the style id of a class: "sn_day_trip", ..., "sn_brevet".
 std::string_view StyleIdOf(TripClass tripClass);
 
 }  // namespace omvo::catalogue

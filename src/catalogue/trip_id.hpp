@@ -7,7 +7,8 @@
 
 namespace omvo::catalogue {
 
-// Characters 6 to 10 of the identification line, Latin capitals lowered; CP1251 as read.
+// Returns characters 6 to 10 of the identification line, Latin capitals lowered; CP1251 as
+// read.
 std::string TripId(const TripRecord& trip);
 
 }  // namespace omvo::catalogue

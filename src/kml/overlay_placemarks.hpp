@@ -7,8 +7,8 @@
 
 namespace omvo::kml {
 
-// The nine-line placemark: the overlay's name and description in UTF-8, its style and the
-// coordinates of its source, each made safe for the document.
+// Returns the nine-line placemark: the overlay's name and description in UTF-8, its style and
+// the coordinates of its source, each made safe for the document.
 std::string MakeOverlayPlacemark(const overlays::Overlay& overlay);
 
 }  // namespace omvo::kml

@@ -16,22 +16,22 @@ constexpr std::string_view kEllipsis = "...";
 std::string_view ClubHost() { return OMVO_CLUB_HOST; }
 
 std::string TripDescription(const catalogue::TripRecord& trip) {
-    const std::string_view heading = trip.line[0];
+    const std::string_view heading = trip.heading;
     // The head is the first word with the blank after it; the rest is the link text.
     const std::size_t blank = heading.find(' ');
     const std::size_t titleStart = blank == std::string_view::npos ? 0 : blank + 1;
     const std::string_view head = heading.substr(0, titleStart);
     const std::string_view title = heading.substr(titleStart);
 
-    std::string_view summary = trip.line[3];
+    std::string_view summary = trip.summary;
     const bool cut = summary.size() > kSummaryLength;
     if (cut) summary = summary.substr(0, kSummaryLength - kEllipsis.size());
 
     const std::string id = catalogue::TripId(trip);
     const std::string_view host = ClubHost();
     std::string fragment;
-    fragment.reserve(heading.size() + host.size() + id.size() + trip.line[1].size() +
-                     trip.line[2].size() + kSummaryLength + 64);
+    fragment.reserve(heading.size() + host.size() + id.size() + trip.idLine.size() +
+                     trip.datesLine.size() + kSummaryLength + 64);
     fragment.append(head)
         .append("<a href=\"http://")
         .append(host)
@@ -40,9 +40,9 @@ std::string TripDescription(const catalogue::TripRecord& trip) {
         .append("\">")
         .append(title)
         .append("</a><br>")
-        .append(trip.line[1])
+        .append(trip.idLine)
         .append("<br>")
-        .append(trip.line[2])
+        .append(trip.datesLine)
         .append("<br>")
         .append(summary);
     if (cut) fragment.append(kEllipsis);

@@ -8,12 +8,12 @@
 
 namespace omvo::kml {
 
-// The host name of the club web site, set at build time.
+// Returns the host name of the club web site, set at build time.
 std::string_view ClubHost();
 
-// The UTF-8 HTML fragment: the heading's first word, a link to the trip's page with the rest
-// of the heading as its text, the identification line, the dates line and the summary cut
-// to 180 characters.
+// Returns the UTF-8 HTML fragment: the heading's first word, a link to the trip's page with
+// the rest of the heading as its text, the identification line, the dates line and the
+// summary cut to 180 characters.
 std::string TripDescription(const catalogue::TripRecord& trip);
 
 }  // namespace omvo::kml

@@ -10,18 +10,19 @@ namespace omvo::kml {
 
 // Control characters are the bytes 0x00 to 0x1F other than tab, LF and CR, and DEL (0x7F).
 
-// For element content and attribute-free names: drops control characters, then writes "<"
-// as "&lt;", ">" as "&gt;", and "&" as "&amp;" unless it already begins "&amp;", "&lt;",
-// "&gt;", "&quot;" or "&apos;".
+// Returns the text for element content and attribute-free names: control characters
+// dropped, then "<" written as "&lt;", ">" as "&gt;", and "&" as "&amp;" unless it already
+// begins "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;".
 std::string EscapeText(std::string_view text);
 
-// For text inside a CDATA section: drops control characters, then writes each "]]>" as
-// "]]]]><![CDATA[>".
+// Returns the text for a CDATA section: control characters dropped, then each "]]>" written
+// as "]]]]><![CDATA[>".
 std::string CdataText(std::string_view text);
 
-// Drops byte sequences that are not valid UTF-8 (stray continuation bytes, overlong forms,
-// surrogates, code points above U+10FFFF, truncated sequences: the lead byte with the
-// continuation bytes that fitted it), and U+FFFE and U+FFFF, which XML does not allow.
+// Returns the text without the byte sequences that are not valid UTF-8 (stray continuation
+// bytes, overlong forms, surrogates, code points above U+10FFFF, truncated sequences: the
+// lead byte with the continuation bytes that fitted it), and without U+FFFE and U+FFFF,
+// which XML does not allow.
 std::string DropInvalidUtf8(std::string_view text);
 
 }  // namespace omvo::kml

@@ -19,16 +19,17 @@ struct Overlay {
     std::string coordinates;  // the source's coordinates texts, joined; empty without source
 };
 
-// Reads the keys of an overlay file; true when it is complete (all four values non-empty).
-// A missing file is not complete.
+// Reads the keys of an overlay file into `definition`; returns true when it is complete (all
+// four values non-empty). A missing file is not complete.
 bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition);
 
-// The text of every coordinates element of the source file, joined; shows
+// Returns the text of every coordinates element of the source file, joined. Shows
 // "Загрузка <path>", one "." per "<coordinates>" line and "ok" on the console.
 std::string LoadOverlayCoordinates(const std::string& path);
 
-// An overlay file with the coordinates of its source; nothing, with a warning, when the file
-// is missing or incomplete. A missing source is named in a warning and gives no coordinates.
+// Returns an overlay file with the coordinates of its source, or nothing, with a warning,
+// when the file is missing or incomplete. A missing source is named in a warning and gives
+// no coordinates.
 std::optional<Overlay> ReadOverlay(const std::string& path);
 
 }  // namespace omvo::overlays

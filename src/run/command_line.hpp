@@ -9,9 +9,9 @@ namespace omvo::run {
 
 enum class Request { Run, Help, Version };
 
-// What the arguments ask for. Only the exact words "--help", "-h" ("/?" too on Windows) and
-// "--version" are options, and the first of them decides; every other argument is the path
-// of an overlay file (a file named like an option is given as "./--help").
+// Returns what the arguments ask for. Only the exact words "--help", "-h" ("/?" too on
+// Windows) and "--version" are options, and the first of them decides; every other argument
+// is the path of an overlay file (a file named like an option is given as "./--help").
 Request RequestOf(const std::vector<std::string>& arguments);
 
 // Writes the usage text to the console: what the tool does, its arguments and the settings

@@ -32,12 +32,6 @@ double PointSpeedKmh(const TrackPoint& a, const TrackPoint& b, bool* badTime) {
     return PointDistanceKm(a, b) / hours;
 }
 
-double TurnAngle(const TrackPoint& a, const TrackPoint& b, const TrackPoint& c) {
-    const double first = LegDirection(b.latValue - a.latValue, b.lonValue - a.lonValue);
-    const double second = LegDirection(c.latValue - b.latValue, c.lonValue - b.lonValue);
-    return second - first;
-}
-
 double LegDirection(double dlat, double dlon) {
     if (dlat == 0.0 && dlon == 0.0) return 0.0;
     // The arctangent of the ratio, not atan2: a leg and its reverse share one orientation.

@@ -25,7 +25,9 @@ constexpr Box kHoles[] = {
 
 }  // namespace
 
-bool IsOutsideHomeRegion(double lon, double lat) {
+bool IsOutsideHomeRegion(Coordinates point) {
+    const double lon = point.lon;
+    const double lat = point.lat;
     if (lat < kOuter.south || lat > kOuter.north || lon < kOuter.west || lon > kOuter.east) {
         return true;
     }

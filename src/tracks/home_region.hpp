@@ -3,7 +3,14 @@
 
 namespace omvo::tracks {
 
-// True when the point lies outside the home region.
-bool IsOutsideHomeRegion(double lon, double lat);
+// A position in degrees. Call sites name the fields (`{.lon = x, .lat = y}`), so the two
+// cannot be swapped unnoticed.
+struct Coordinates {
+    double lon = 0.0;
+    double lat = 0.0;
+};
+
+// Returns true when the point lies outside the home region.
+bool IsOutsideHomeRegion(Coordinates point);
 
 }  // namespace omvo::tracks

@@ -10,7 +10,7 @@ namespace omvo::base {
 namespace {
 
 TEST(Errors, ReportsEveryErrnoByTheToolsErrorOrByItsOwnNumber) {
-    testing::TempDir dir;
+    test::TempDir dir;
     const std::string inDir = dir.File("x");
     const std::string noDir = dir.File("none/x");
     // ENETDOWN is 100 on Linux, where it must not read as the tool's own 100 ("Disk full").

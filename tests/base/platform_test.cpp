@@ -35,7 +35,7 @@ TEST(Platform, WindowsSeparatesFoldersWithBothSlashesAndADriveWithAColon) {
 }
 
 TEST(Platform, ADirectoryIsNoFile) {
-    testing::TempDir dir;
+    test::TempDir dir;
     EXPECT_FALSE(FileExists(dir.path().string()));
     EXPECT_FALSE(FileExists(dir.File("missing")));
     EXPECT_FALSE(FileExists(""));

@@ -68,7 +68,7 @@ TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
         {"NUL bytes are ordinary", std::string("a\0b\n", 4), {std::string("a\0b", 3)}},
         {"blanks and tabs are kept", " a \t\n", {" a \t"}},
     };
-    testing::TempDir dir;
+    test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = dir.Write("f.txt", c.bytes);
@@ -77,7 +77,7 @@ TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
 }
 
 TEST(TextFile, ReadsLinesLongerThanItsBlock) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::string longLine(3 * 1024 * 1024 + 17, 'x');
     longLine[12345] = '\r';
     std::string expected = longLine;
@@ -93,7 +93,7 @@ TEST(TextFile, ReadsLinesLongerThanItsBlock) {
 }
 
 TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::string content;
     std::vector<std::string> expected;
     for (int i = 0; content.size() < 3 * 1024 * 1024; ++i) {
@@ -111,7 +111,7 @@ TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
 }
 
 TEST(TextFile, CountsPhysicalLines) {
-    testing::TempDir dir;
+    test::TempDir dir;
     TextFile file(dir.Write("n.txt", "a\n\nb\rc\nd"));
     std::string_view line;
     std::vector<long> numbers;
@@ -120,7 +120,7 @@ TEST(TextFile, CountsPhysicalLines) {
 }
 
 TEST(TextFile, OpeningAMissingFileIsFileNotFound) {
-    testing::TempDir dir;
+    test::TempDir dir;
     try {
         TextFile file(dir.File("missing.txt"));
         FAIL() << "no error";

@@ -8,7 +8,7 @@
 
 #include "catalogue/trip_list.hpp"
 
-namespace omvo::testing {
+namespace omvo::test {
 
 inline std::string Cp1251(std::string_view utf8) {
     std::string out;
@@ -49,12 +49,12 @@ inline std::string Cp1251(std::string_view utf8) {
 inline catalogue::TripRecord Cp1251Trip(std::string_view heading, std::string_view idLine,
                                         std::string_view summary) {
     catalogue::TripRecord trip;
-    trip.line[0] = Cp1251(heading);
-    trip.line[1] = Cp1251(idLine);
-    trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
-    trip.line[3] = Cp1251(summary);
-    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
+    trip.heading = Cp1251(heading);
+    trip.idLine = Cp1251(idLine);
+    trip.datesLine = Cp1251("Даты похода 12-15 июля 2010");
+    trip.summary = Cp1251(summary);
+    trip.sightsLine = Cp1251("Что посмотреть: GPS-трек");
     return trip;
 }
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

@@ -9,18 +9,18 @@
 namespace omvo::catalogue {
 namespace {
 
-using omvo::testing::Cp1251;
+using omvo::test::Cp1251;
 
 // A dates line: the 11-character label, then the dates text as written in the list.
 std::string DatesLine(std::string_view dates) { return Cp1251("Даты похода") + Cp1251(dates); }
 
 TripRecord Trip(std::string_view heading, std::string_view dates = " 15 июля 2010") {
     TripRecord trip;
-    trip.line[0] = Cp1251(heading);
-    trip.line[1] = Cp1251("Код: AB123 (120 км)");
-    trip.line[2] = DatesLine(dates);
-    trip.line[3] = Cp1251("Краткое описание");
-    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
+    trip.heading = Cp1251(heading);
+    trip.idLine = Cp1251("Код: AB123 (120 км)");
+    trip.datesLine = DatesLine(dates);
+    trip.summary = Cp1251("Краткое описание");
+    trip.sightsLine = Cp1251("Что посмотреть: GPS-трек");
     return trip;
 }
 

@@ -9,10 +9,10 @@
 namespace omvo::catalogue {
 namespace {
 
-using omvo::testing::Cp1251;
+using omvo::test::Cp1251;
 
 TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
-    return omvo::testing::Cp1251Trip(heading, idLine, summary);
+    return omvo::test::Cp1251Trip(heading, idLine, summary);
 }
 
 TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {

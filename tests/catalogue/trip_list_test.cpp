@@ -21,10 +21,10 @@ std::string Record(const std::string& id, const std::string& sights) {
 std::string Accepted(const std::string& id) { return Record(id, kSights + " a " + kTrack); }
 
 std::vector<std::string> IdsIn(const std::string& content) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::vector<std::string> ids;
     for (const auto& trip : ReadTripList(dir.Write("list.txt", content))) {
-        ids.push_back(trip.line[1].substr(6));
+        ids.push_back(trip.idLine.substr(6));
     }
     return ids;
 }
@@ -52,15 +52,15 @@ TEST(TripList, AcceptsRecordsThatAnnounceAGpsTrack) {
 }
 
 TEST(TripList, KeepsTheFiveLinesAsRead) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::string sights = kSights + " \xEC\xE0\xFF\xEA " + kTrack;
     auto table = ReadTripList(dir.Write("list.txt", "H \xC0\r\nCode: ab123\r\n D \r\n S\t\r\n" + sights + "\r\n"));
     ASSERT_EQ(table.size(), 1u);
-    EXPECT_EQ(table[0].line[0], "H \xC0");
-    EXPECT_EQ(table[0].line[1], "Code: ab123");
-    EXPECT_EQ(table[0].line[2], " D ");
-    EXPECT_EQ(table[0].line[3], " S\t");
-    EXPECT_EQ(table[0].line[4], sights);
+    EXPECT_EQ(table[0].heading, "H \xC0");
+    EXPECT_EQ(table[0].idLine, "Code: ab123");
+    EXPECT_EQ(table[0].datesLine, " D ");
+    EXPECT_EQ(table[0].summary, " S\t");
+    EXPECT_EQ(table[0].sightsLine, sights);
 }
 
 TEST(TripList, GrowsBeyondFourThousandRecords) {

@@ -16,8 +16,8 @@ namespace omvo::kml {
 namespace {
 
 namespace fs = std::filesystem;
-using omvo::testing::ReadFile;
-using omvo::testing::TempDir;
+using omvo::test::ReadFile;
+using omvo::test::TempDir;
 
 std::string Folder(const TempDir& dir) { return dir.path().string() + "/"; }
 

@@ -12,7 +12,7 @@
 namespace omvo::kml {
 namespace {
 
-using namespace omvo::testing;
+using namespace omvo::test;
 
 // The placemark of an overlay file, as the run makes it; empty when the file adds none.
 std::string MakeOverlayPlacemark(const std::string& path) {

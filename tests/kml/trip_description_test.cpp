@@ -10,10 +10,10 @@ namespace omvo::kml {
 namespace {
 
 using catalogue::TripRecord;
-using omvo::testing::Cp1251;
+using omvo::test::Cp1251;
 
 TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
-    return omvo::testing::Cp1251Trip(heading, idLine, summary);
+    return omvo::test::Cp1251Trip(heading, idLine, summary);
 }
 
 // The description of a trip with the identification line "Код: ab123" and the summary
@@ -25,11 +25,11 @@ std::string Described(const std::string& head, const std::string& id, const std:
 
 TEST(TripDescription, LinksTheTitleAndListsTheRecordInUtf8) {
     TripRecord trip;
-    trip.line[0] = Cp1251("Велопоход: По озёрам «Мещёры»");
-    trip.line[1] = Cp1251("Код: AB123 (120 км), №7");
-    trip.line[2] = Cp1251("Даты похода 12-15 июля 2010");
-    trip.line[3] = Cp1251("Озёра – и дальше,\xC2\xA0Ёлкино <b>&amp;</b>");
-    trip.line[4] = Cp1251("Что посмотреть: GPS-трек");
+    trip.heading = Cp1251("Велопоход: По озёрам «Мещёры»");
+    trip.idLine = Cp1251("Код: AB123 (120 км), №7");
+    trip.datesLine = Cp1251("Даты похода 12-15 июля 2010");
+    trip.summary = Cp1251("Озёра – и дальше,\xC2\xA0Ёлкино <b>&amp;</b>");
+    trip.sightsLine = Cp1251("Что посмотреть: GPS-трек");
     const std::string expected =
         "Велопоход: <a href=\"http://" OMVO_CLUB_HOST "/ru/vplist.php#ab123\">По озёрам Мещёры</a>"
         "<br>Код: AB123 (120 км), №7<br>Даты похода 12-15 июля 2010<br>Озёра  и дальше,Ёлкино "
@@ -58,7 +58,7 @@ TEST(TripDescription, SplitsTheHeadingAtItsFirstBlank) {
 
 TEST(TripDescription, EndsTheLinkInABareHashWithoutATripId) {
     TripRecord trip = Trip("Велопробег: x", "Код: ab123", "Кратко");
-    trip.line[1] = "Code";
+    trip.idLine = "Code";
     EXPECT_NE(TripDescription(trip).find("/ru/vplist.php#\">x</a><br>Code<br>"), std::string::npos);
 }
 

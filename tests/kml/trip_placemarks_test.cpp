@@ -10,8 +10,8 @@
 namespace omvo::kml {
 namespace {
 
-using omvo::testing::ReadFile;
-using omvo::testing::TempDir;
+using omvo::test::ReadFile;
+using omvo::test::TempDir;
 
 struct Point {
     std::string lon, lat, ele;
@@ -34,8 +34,11 @@ tracks::TrackStore MakeStore(const std::vector<Point>& points) {
 }
 
 catalogue::TripRecord MakeTrip(std::string idLine, std::string summary = "Along the lakes") {
-    return {{"Day-trip: Lakes", std::move(idLine), "01.05.2021", std::move(summary),
-             "What to see: GPS track"}};
+    return {.heading = "Day-trip: Lakes",
+            .idLine = std::move(idLine),
+            .datesLine = "01.05.2021",
+            .summary = std::move(summary),
+            .sightsLine = "What to see: GPS track"};
 }
 
 // The placemark of one segment of the trip "No.  AB123, 2 days", drawn as a brevet.

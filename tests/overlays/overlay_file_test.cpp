@@ -11,7 +11,7 @@
 namespace omvo::overlays {
 namespace {
 
-using namespace omvo::testing;
+using namespace omvo::test;
 
 struct ReadCase {
     std::string what;

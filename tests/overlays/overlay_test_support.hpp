@@ -8,7 +8,7 @@
 #include "base/encoding.hpp"
 #include "support/console_capture.hpp"
 
-namespace omvo::testing {
+namespace omvo::test {
 
 inline const std::string kRoute = OMVO_TEST_DATA "/kml/route.kml";
 // What the two coordinates elements of route.kml give: the first spreads over four lines.
@@ -36,4 +36,4 @@ Console Capture(F&& action) {
     return console;
 }
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

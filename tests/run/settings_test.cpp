@@ -22,18 +22,18 @@ struct Outcome {
 };
 
 Outcome Read(const std::string& content) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::string path = dir.Write("omvo-covering.ini", content);
     Outcome outcome;
-    testing::CaptureStdout();
-    testing::CaptureStderr();
+    test::CaptureStdout();
+    test::CaptureStderr();
     try {
         outcome.settings = ReadSettings(path);
     } catch (const base::RunStop& stop) {
         outcome.exitCode = stop.exitCode;
     }
-    outcome.out = testing::GetCapturedStdout();
-    testing::GetCapturedStderr();
+    outcome.out = test::GetCapturedStdout();
+    test::GetCapturedStderr();
     return outcome;
 }
 
@@ -115,12 +115,12 @@ TEST(Settings, StopsOnANumberThatCannotBeRead) {
 }
 
 TEST(Settings, StopsWhenTheFileIsMissing) {
-    testing::TempDir dir;
+    test::TempDir dir;
     std::string path = dir.File("omvo-covering.ini");
-    testing::CaptureStdout();
+    test::CaptureStdout();
     EXPECT_THROW(ReadSettings(path), base::RunStop);
     // "Отсутствует файл " in CP866
-    EXPECT_EQ(testing::GetCapturedStdout(),
+    EXPECT_EQ(test::GetCapturedStdout(),
               "\x8E\xE2\xE1\xE3\xE2\xE1\xE2\xA2\xE3\xA5\xE2 \xE4\xA0\xA9\xAB " + path + "\r\n");
 }
 

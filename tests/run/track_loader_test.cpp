@@ -12,7 +12,7 @@ namespace omvo::run {
 namespace {
 
 TEST(TrackLoader, GivesEveryTrackInTripOrderAndSaysNothingUntilItIsReported) {
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     std::vector<std::string> paths;
     for (int k = 0; k < 6; ++k) {
         std::string gpx;
@@ -40,7 +40,7 @@ TEST(TrackLoader, GivesEveryTrackInTripOrderAndSaysNothingUntilItIsReported) {
 }
 
 TEST(TrackLoader, ReportsAMissingFileAsTheRunStopItIs) {
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     TrackLoader loader({dir.File("gone.gpx")}, 2, 2);
     const std::unique_ptr<LoadedTrack> track = loader.Take(0);
     ::testing::internal::CaptureStdout();

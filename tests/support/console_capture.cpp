@@ -7,7 +7,7 @@
 
 #include "support/temp_dir.hpp"
 
-namespace omvo::testing {
+namespace omvo::test {
 
 namespace {
 
@@ -50,4 +50,4 @@ void CaptureStderr() { Start(g_stderr); }
 std::string GetCapturedStdout() { return Finish(g_stdout); }
 std::string GetCapturedStderr() { return Finish(g_stderr); }
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace omvo::testing {
+namespace omvo::test {
 
 void CaptureStdout();
 void CaptureStderr();
@@ -13,4 +13,4 @@ void CaptureStderr();
 std::string GetCapturedStdout();
 std::string GetCapturedStderr();
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

@@ -5,7 +5,7 @@
 #include <sstream>
 #include <unistd.h>
 
-namespace omvo::testing {
+namespace omvo::test {
 
 TempDir::TempDir() {
     static std::atomic<int> counter{0};
@@ -36,4 +36,4 @@ std::string ReadFile(const std::string& path) {
     return content.str();
 }
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

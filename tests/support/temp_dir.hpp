@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace omvo::testing {
+namespace omvo::test {
 
 class TempDir {
 public:
@@ -27,4 +27,4 @@ private:
 // The whole content of a file; empty when it cannot be read.
 std::string ReadFile(const std::string& path);
 
-}  // namespace omvo::testing
+}  // namespace omvo::test

@@ -13,7 +13,7 @@
 namespace omvo::tracks {
 namespace {
 
-using testing::AddPoint;
+using test::AddPoint;
 
 TEST(Distance, ScalesDegreesToKilometresAtTheFirstPointsLatitude) {
     TrackStore store;
@@ -78,29 +78,6 @@ TEST(Speed, DividesDistanceByTimeOnlyForTwoValidIncreasingTimes) {
         bool badTime = false;
         EXPECT_NEAR(SpeedBetween(c.earlier, c.later, &badTime), c.speed, 1e-6);
         EXPECT_EQ(badTime, c.badTime);
-    }
-}
-
-TEST(Turn, IsTheSignedChangeOfLegOrientation) {
-    const struct {
-        const char* name;
-        const char* lat[3];
-        const char* lon[3];
-        double turn;
-    } cases[] = {
-        {"north then east", {"54", "55", "55"}, {"20", "20", "21"}, 90.0},
-        {"east then north", {"54", "54", "55"}, {"20", "21", "21"}, -90.0},
-        {"north then back south", {"54", "55", "54"}, {"20", "20", "20"}, 0.0},
-        {"north then north-west", {"54", "55", "56"}, {"20", "20", "19"}, 135.0},
-        {"north-west then north", {"54", "55", "56"}, {"20", "19", "19"}, -135.0},
-        {"straight on", {"54", "55", "56"}, {"20", "20.5", "21"}, 0.0},
-        {"standing still then north", {"54", "54", "55"}, {"20", "20", "20"}, 0.0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        TrackStore store;
-        for (int k = 0; k < 3; ++k) AddPoint(store, c.lat[k], c.lon[k]);
-        EXPECT_NEAR(TurnAngle(store.points[0], store.points[1], store.points[2]), c.turn, 1e-9);
     }
 }
 

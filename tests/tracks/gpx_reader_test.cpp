@@ -57,7 +57,7 @@ void ExpectPoints(const TrackStore& store, const std::vector<StoredPoint>& expec
 }
 
 TrackStore Load(const std::string& gpx) {
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     TrackStore store;
     LoadTrack(dir.Write("track.gpx", gpx), store);
     return store;
@@ -223,7 +223,7 @@ TEST(GpxReader, SetsTheFarFlagWhenAPointLeavesTheHomeRegion) {
 }
 
 TEST(GpxReader, SkipsPointsWithUnreadableCoordinatesWithAWarning) {
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     const std::string path = dir.Write(
         "bad.gpx",
         "<trk>\n"
@@ -246,17 +246,17 @@ TEST(GpxReader, SkipsPointsWithUnreadableCoordinatesWithAWarning) {
 }
 
 TEST(GpxReader, StopsTheRunWhenTheFileIsMissing) {
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     const std::string path = dir.File("nosuch.gpx");
     TrackStore store;
-    omvo::testing::CaptureStdout();
+    omvo::test::CaptureStdout();
     int exitCode = -1;
     try {
         LoadTrack(path, store);
     } catch (const base::RunStop& stop) {
         exitCode = stop.exitCode;
     }
-    const std::string out = omvo::testing::GetCapturedStdout();
+    const std::string out = omvo::test::GetCapturedStdout();
     EXPECT_EQ(exitCode, 1);
     EXPECT_EQ(out, base::Utf8ToCp866("Файл ") + path + base::Utf8ToCp866(" не найден!") + "\r\n");
 }
@@ -266,7 +266,7 @@ TEST(GpxReader, RefillsTheStoreForEveryTrack) {
     for (int i = 0; i < 1000; ++i) {
         longTrack += "<trkpt lat=\"54." + std::to_string(100000 + i) + "\" lon=\"20.5\"/>\n";
     }
-    omvo::testing::TempDir dir;
+    omvo::test::TempDir dir;
     TrackStore store;
     LoadTrack(dir.Write("long.gpx", longTrack), store);
     EXPECT_EQ(store.pointCount(), 1000u);

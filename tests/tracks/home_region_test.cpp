@@ -27,7 +27,7 @@ TEST(HomeRegion, IsTheOuterBoxLessEightRectangles) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(IsOutsideHomeRegion(c.lon, c.lat), c.outside);
+        EXPECT_EQ(IsOutsideHomeRegion({.lon = c.lon, .lat = c.lat}), c.outside);
     }
 }
 

@@ -8,7 +8,7 @@
 #include "tracks/detail/gpx_time.hpp"
 #include "tracks/track_store.hpp"
 
-namespace omvo::tracks::testing {
+namespace omvo::tracks::test {
 
 inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view lon,
                      std::string_view time = "", std::string_view ele = "0",
@@ -33,4 +33,4 @@ inline void AddPointAt(TrackStore& store, double lat, double lon, std::string_vi
     store.points.back().lonValue = lon;
 }
 
-}  // namespace omvo::tracks::testing
+}  // namespace omvo::tracks::test

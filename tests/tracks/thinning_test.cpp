@@ -13,7 +13,8 @@
 namespace omvo::tracks {
 namespace {
 
-using testing::AddPointAt;
+using test::AddPoint;
+using test::AddPointAt;
 
 // The labels of the points left in the store, in order.
 std::vector<std::string> Labels(const TrackStore& store) {
@@ -132,15 +133,44 @@ TEST(SpeedFilter, KeepsAPointWhoseSpeedEqualsTheMinimum) {
     EXPECT_TRUE(store.points[2].kept);
 }
 
+// Whether the middle of three points survives the corner filter.
+bool MiddleKept(const char* const (&lat)[3], const char* const (&lon)[3], double mincorner) {
+    TrackStore store;
+    for (int k = 0; k < 3; ++k) AddPoint(store, lat[k], lon[k]);
+    CornerFilter(store, mincorner);
+    return store.points[1].kept;
+}
+
+TEST(CornerFilter, MeasuresATurnAsTheChangeOfLegOrientation) {
+    // The turn at the middle point is the change of orientation between its legs, not of
+    // the direction of travel: turning back is no corner, north to north-west is 135.
+    const struct {
+        const char* name;
+        const char* lat[3];
+        const char* lon[3];
+        double turn;  // its size; the sign only tells small turns apart as they add up
+    } cases[] = {
+        {"north then east", {"54", "55", "55"}, {"20", "20", "21"}, 90.0},
+        {"east then north", {"54", "54", "55"}, {"20", "21", "21"}, 90.0},
+        {"north then back south", {"54", "55", "54"}, {"20", "20", "20"}, 0.0},
+        {"north then north-west", {"54", "55", "56"}, {"20", "20", "19"}, 135.0},
+        {"north-west then north", {"54", "55", "56"}, {"20", "19", "19"}, 135.0},
+        {"straight on", {"54", "55", "56"}, {"20", "20.5", "21"}, 0.0},
+        {"standing still then north", {"54", "54", "55"}, {"20", "20", "20"}, 0.0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_TRUE(MiddleKept(c.lat, c.lon, c.turn - 1e-9));
+        EXPECT_FALSE(MiddleKept(c.lat, c.lon, c.turn + 1e-9));
+    }
+}
+
 TEST(CornerFilter, CountsATurnEqualToTheMinimumCorner) {
-    TrackStore store = Path({0, 0, 20, 20});
-    const double turn = TurnAngle(store.points[1], store.points[2], store.points[3]);
-    CornerFilter(store, turn);
-    EXPECT_TRUE(store.points[2].kept);
-    EXPECT_FALSE(store.points[1].kept);
-    store = Path({0, 0, 20, 20});
-    CornerFilter(store, std::nextafter(turn, 1e9));
-    EXPECT_FALSE(store.points[2].kept);
+    // North then east turns by exactly 90 degrees.
+    const char* const lat[3] = {"54", "55", "55"};
+    const char* const lon[3] = {"20", "20", "21"};
+    EXPECT_TRUE(MiddleKept(lat, lon, 90.0));
+    EXPECT_FALSE(MiddleKept(lat, lon, std::nextafter(90.0, 1e9)));
 }
 
 TEST(SpeedFilter, KeepsEveryPointOfATrackWithoutTimes) {

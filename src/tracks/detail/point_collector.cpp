@@ -60,7 +60,8 @@ void PointCollector::FillPoint(TrackPoint& point) const {
 
 // Tested on the whole trimmed texts, not on the stored cut.
 bool PointCollector::LeavesHomeRegion() const {
-    return lat_.whole && lon_.whole && IsOutsideHomeRegion(*lon_.whole, *lat_.whole);
+    return lat_.whole && lon_.whole &&
+           IsOutsideHomeRegion({.lon = *lon_.whole, .lat = *lat_.whole});
 }
 
 // The first point of the file starts a segment, and so does the first point after a
