@@ -13,5 +13,8 @@ mincorner=12      ; degrees: points where the track turns less are dropped\r
 vplistname=${ARCHIVE}/vplist.txt\r
 gpxpath=${ARCHIVE}/gpx/\r
 kmlpath=${OUTPUT}/\r
+isotimes=0        ; 1: speeds also from every ISO 8601 time form (.000Z, +01:00)\r
+cutgaps=0         ; 1: a track segment 5 km or more away starts a new line\r
+routes=0          ; 1: a file without track points is drawn from its route points\r
 ")
 message(STATUS "Wrote ${INI}")

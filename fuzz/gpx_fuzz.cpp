@@ -1,8 +1,13 @@
 // Any bytes as a GPX file: loaded, thinned with one of a few threshold pairs (chosen by the
-// input's length) and drawn. After thinning the store holds only kept points, starts with a
-// segment start and counts its segment starts right; the documents stay well-formed.
+// input's length) and drawn. The input's first byte, when it has more, picks the reader's
+// switches and a variant of the rest: as it is, with its markers prefixed ("<trkpt" as
+// "<g:trkpt", the prefix bound at the start), or as UTF-16 with either byte-order mark.
+// After thinning the store holds only kept points, starts with a segment start and counts
+// its segment starts right; the documents stay well-formed.
 #include <cstdlib>
 #include <iterator>
+#include <string>
+#include <string_view>
 
 #include "base/errors.hpp"
 #include "catalogue/trip_list.hpp"
@@ -20,6 +25,29 @@ struct Thresholds {
     double mincorner;
 };
 constexpr Thresholds kThresholds[] = {{3, 12}, {0, 0}, {25, 60}, {-1, 179}};
+
+// Every '<' and "</" gets the prefix "g:", bound to the GPX namespace at the start.
+std::string Prefixed(std::string_view bytes) {
+    std::string out = "<g:gpx xmlns:g=\"http://www.topografix.com/GPX/1/1\">";
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        out += bytes[i];
+        if (bytes[i] != '<') continue;
+        if (i + 1 < bytes.size() && bytes[i + 1] == '/') out += bytes[++i];
+        out += "g:";
+    }
+    return out;
+}
+
+// Each byte as one UTF-16 code unit (so the text reads back as it was, bytes from 0x80 up
+// as two-byte UTF-8), after a byte-order mark.
+std::string Utf16(std::string_view bytes, bool bigEndian) {
+    std::string out = bigEndian ? "\xFE\xFF" : "\xFF\xFE";
+    for (const char c : bytes) {
+        out += bigEndian ? '\0' : c;
+        out += bigEndian ? c : '\0';
+    }
+    return out;
+}
 
 void CheckThinnedStore(const tracks::TrackStore& store) {
     int starts = 0;
@@ -41,10 +69,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                             .sightsLine = "GPS"};
     // Reused from input to input, as a run reuses it from trip to trip.
     static tracks::TrackStore store;
-    const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", fuzz::Bytes(data, size));
+    std::string_view bytes = fuzz::Bytes(data, size);
+    tracks::ReadOptions options;
+    std::string file(bytes);
+    if (bytes.size() > 1) {
+        const auto choice = static_cast<unsigned char>(bytes[0]);
+        bytes.remove_prefix(1);
+        options = {.isoTimes = (choice & 1) != 0,
+                   .cutGaps = (choice & 2) != 0,
+                   .routes = (choice & 4) != 0};
+        switch ((choice >> 3) % 4) {
+            case 1: file = Prefixed(bytes); break;
+            case 2: file = Utf16(bytes, false); break;
+            case 3: file = Utf16(bytes, true); break;
+            default: file.assign(bytes); break;
+        }
+    }
+    const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", file);
     const Thresholds& thresholds = kThresholds[size % std::size(kThresholds)];
     try {
-        tracks::LoadTrack(path, store);
+        tracks::LoadTrack(path, store, options);
         tracks::ThinTrack(store, thresholds.minspeed, thresholds.mincorner);
     } catch (const base::RunStop&) {
         return 0;

@@ -1,7 +1,9 @@
 #include "base/text_file.hpp"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <optional>
 
 #include "base/errors.hpp"
 #include "base/platform.hpp"
@@ -44,7 +46,8 @@ char* LineStart(char* begin, char* at) {
 
 }  // namespace
 
-TextFile::TextFile(std::string path) : path_(std::move(path)) {
+TextFile::TextFile(std::string path, FileDecoding decoding)
+    : path_(std::move(path)), checkMark_(decoding == FileDecoding::Utf16ByMark) {
     errno = 0;
     file_ = OpenForReading(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : ENOENT, path_);
@@ -147,7 +150,8 @@ bool TextFile::Refill() {
         begin_ = 0;
         end_ = rest;
     }
-    if (end_ == capacity_) {
+    const std::size_t room = utf16_ ? kUtf16Room : 1;
+    if (capacity_ - end_ < room) {
         std::size_t grown = capacity_ * 2;
         auto bigger = std::make_unique_for_overwrite<char[]>(grown);
         std::memcpy(bigger.get(), buffer_.get(), end_);
@@ -155,15 +159,52 @@ bool TextFile::Refill() {
         capacity_ = grown;
     }
     if (file_ == nullptr) return false;
-    errno = 0;
-    std::size_t got = std::fread(buffer_.get() + end_, 1, capacity_ - end_, file_);
-    if (got == 0) {
-        if (std::ferror(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
-        return false;
+    std::size_t got = utf16_ ? DecodeUtf16() : ReadBlock(buffer_.get() + end_, capacity_ - end_);
+    if (checkMark_) {
+        checkMark_ = false;
+        if (const std::optional<Utf16Order> order =
+                Utf16ByteOrderMark({buffer_.get(), got})) {
+            // The first block goes through the decoder like every later one.
+            utf16_ = true;
+            decoder_.order = *order;
+            raw_ = std::make_unique_for_overwrite<char[]>(kBlockSize);
+            std::memcpy(raw_.get(), buffer_.get() + kUtf16ByteOrderMarkSize,
+                        got - kUtf16ByteOrderMarkSize);
+            rawBegin_ = 0;
+            rawEnd_ = got - kUtf16ByteOrderMarkSize;
+            got = DecodeUtf16();
+        }
     }
+    if (got == 0) return false;
     end_ += got;
     loneCr_ = LoneCr::Unknown;
     return true;
+}
+
+// Reads up to `size` bytes of the file; 0 at its end. Throws InOutError when reading fails.
+std::size_t TextFile::ReadBlock(char* into, std::size_t size) {
+    errno = 0;
+    const std::size_t got = std::fread(into, 1, size, file_);
+    if (got == 0 && std::ferror(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    return got;
+}
+
+// Decodes UTF-16 from raw_ (read block by block) to the end of the buffer, as much as fits;
+// returns the bytes written, 0 only at the end of the file.
+std::size_t TextFile::DecodeUtf16() {
+    char* const out = buffer_.get() + end_;
+    const std::size_t take = (capacity_ - end_ - 6) / 3 * 2;  // within MaxOutput of the room
+    for (;;) {
+        if (rawBegin_ == rawEnd_) {
+            rawBegin_ = 0;
+            rawEnd_ = ReadBlock(raw_.get(), kBlockSize);
+            if (rawEnd_ == 0) return static_cast<std::size_t>(decoder_.Finish(out) - out);
+        }
+        const std::size_t size = std::min(rawEnd_ - rawBegin_, take);
+        const char* written = decoder_.Decode(raw_.get() + rawBegin_, size, out);
+        rawBegin_ += size;
+        if (written > out) return static_cast<std::size_t>(written - out);
+    }
 }
 
 // The first `byte` at or after `from` in the buffer, or end_ when there is none. The answer

@@ -9,12 +9,21 @@
 #include <string>
 #include <string_view>
 
+#include "base/utf16.hpp"
+
 namespace omvo::base {
+
+// How a file's bytes become the text that is split into lines.
+enum class FileDecoding {
+    Bytes,       // as they are
+    Utf16ByMark, // as they are, or decoded to UTF-8 when the file starts with a UTF-16
+                 // byte-order mark (which is dropped)
+};
 
 class TextFile {
 public:
     // Opens the file for reading; throws InOutError when it cannot be opened.
-    explicit TextFile(std::string path);
+    explicit TextFile(std::string path, FileDecoding decoding = FileDecoding::Bytes);
     ~TextFile();
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
@@ -41,12 +50,16 @@ public:
 
 private:
     bool Refill();
+    std::size_t ReadBlock(char* into, std::size_t size);
+    std::size_t DecodeUtf16();
     bool Finish(char* begin, char* end, std::string_view& line);
     std::string_view CleanLines(char* begin, char* end);
     char* CutAtCtrlZ(char* begin, char* end);
     std::size_t NextByte(std::size_t& cached, char byte, std::size_t from) const;
 
     static constexpr std::size_t kBlockSize = 1024 * 1024;
+    // The room a UTF-16 file's next decoding needs at least.
+    static constexpr std::size_t kUtf16Room = 64;
 
     std::string path_;
     std::FILE* file_ = nullptr;
@@ -66,6 +79,12 @@ private:
     // Whether the buffer holds a CR that ends no line; looked for once a block, by NextLine.
     enum class LoneCr : unsigned char { Unknown, None, Some } loneCr_ = LoneCr::Unknown;
     long lineNumber_ = 0;
+    bool checkMark_ = false;  // the first block is still to be tested for a UTF-16 mark
+    bool utf16_ = false;      // the file is UTF-16: buffer_ holds its decoded text
+    Utf16Decoder decoder_;
+    std::unique_ptr<char[]> raw_;  // the UTF-16 block being decoded: raw_[rawBegin_, rawEnd_)
+    std::size_t rawBegin_ = 0;
+    std::size_t rawEnd_ = 0;
 };
 
 }  // namespace omvo::base

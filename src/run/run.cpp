@@ -17,6 +17,7 @@
 #include "overlays/overlay_file.hpp"
 #include "run/settings.hpp"
 #include "run/track_loader.hpp"
+#include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
 
 namespace omvo::run {
@@ -38,7 +39,10 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
     }
     const unsigned cores = std::thread::hardware_concurrency();
-    TrackLoader loader(std::move(gpxPaths), cores, cores + 1);
+    const tracks::ReadOptions options{.isoTimes = settings.isotimes,
+                                      .cutGaps = settings.cutgaps,
+                                      .routes = settings.routes};
+    TrackLoader loader(std::move(gpxPaths), options, cores, cores + 1);
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
 

@@ -23,20 +23,33 @@ std::string_view CleanLine(std::string_view line) {
 
 // For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
 // value and the value must be a number.
+[[noreturn]] void StopOnBadValue(const std::string& settingsPath, std::string_view key,
+                                 std::string_view what, std::string_view value) {
+    std::string message = "omvo-covering: settings file ";
+    message.append(settingsPath).append(": the value of \"").append(key);
+    message.append("\" is not ").append(what).append(": \"").append(value).append("\"\r\n");
+    base::ErrorBytes(message);
+    throw base::RunStop(1);
+}
+
 void TakeNumber(std::string_view& line, std::string_view key, double& field,
                 const std::string& settingsPath) {
     std::size_t at = line.find(key);
     if (at == std::string_view::npos) return;
     line = line.substr(at + key.size());
     std::optional<double> value = base::ParseDecimal(line);
-    if (!value) {
-        std::string message = "omvo-covering: settings file ";
-        message.append(settingsPath).append(": the value of \"").append(key);
-        message.append("\" is not a number: \"").append(line).append("\"\r\n");
-        base::ErrorBytes(message);
-        throw base::RunStop(1);
-    }
+    if (!value) StopOnBadValue(settingsPath, key, "a number", line);
     field = *value;
+}
+
+// A switch: its value must be exactly 0 or 1, so one line holds one switch.
+void TakeSwitch(std::string_view line, std::string_view key, bool& field,
+                const std::string& settingsPath) {
+    std::size_t at = line.find(key);
+    if (at == std::string_view::npos) return;
+    const std::string_view value = line.substr(at + key.size());
+    if (value != "0" && value != "1") StopOnBadValue(settingsPath, key, "0 or 1", value);
+    field = value == "1";
 }
 
 void TakeText(std::string_view line, std::string_view key, std::string& field) {
@@ -63,6 +76,9 @@ Settings ReadSettings(const std::string& settingsPath) {
         TakeText(line, "vplistname=", settings.vplistname);
         TakeText(line, "gpxpath=", settings.gpxpath);
         TakeText(line, "kmlpath=", settings.kmlpath);
+        TakeSwitch(line, "isotimes=", settings.isotimes, settingsPath);
+        TakeSwitch(line, "cutgaps=", settings.cutgaps, settingsPath);
+        TakeSwitch(line, "routes=", settings.routes, settingsPath);
     }
     file.Close();
     bool complete = settings.minspeed != -1.0 && settings.mincorner != -1.0 &&

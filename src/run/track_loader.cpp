@@ -9,8 +9,12 @@ namespace omvo::run {
 
 void LoadedTrack::Report() const { tracks::ReportTrack(found, store, failure); }
 
-TrackLoader::TrackLoader(std::vector<std::string> paths, unsigned workers, std::size_t ahead)
-    : paths_(std::move(paths)), ahead_(ahead < 1 ? 1 : ahead), loaded_(paths_.size()) {
+TrackLoader::TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
+                         unsigned workers, std::size_t ahead)
+    : paths_(std::move(paths)),
+      options_(options),
+      ahead_(ahead < 1 ? 1 : ahead),
+      loaded_(paths_.size()) {
     try {
         for (unsigned i = 0; i < (workers < 1 ? 1 : workers); ++i) {
             workers_.emplace_back([this] { Work(); });
@@ -68,7 +72,7 @@ void TrackLoader::Work() {
         track->failure = nullptr;
         track->found = false;
         try {
-            track->found = tracks::ReadTrack(paths_[k], track->store);
+            track->found = tracks::ReadTrack(paths_[k], track->store, options_);
         } catch (...) {
             track->failure = std::current_exception();
         }

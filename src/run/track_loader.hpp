@@ -12,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "tracks/gpx_reader.hpp"
 #include "tracks/track_store.hpp"
 
 namespace omvo::run {
@@ -29,7 +30,8 @@ class TrackLoader {
 public:
     // Starts loading the files in order on `workers` threads; at most `ahead` tracks are
     // loaded or loading beyond those taken, so memory stays bounded.
-    TrackLoader(std::vector<std::string> paths, unsigned workers, std::size_t ahead);
+    TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
+                unsigned workers, std::size_t ahead);
     // Stops the workers after their current file.
     ~TrackLoader();
     TrackLoader(const TrackLoader&) = delete;
@@ -45,6 +47,7 @@ private:
     void Stop();
 
     const std::vector<std::string> paths_;
+    const tracks::ReadOptions options_;
     const std::size_t ahead_;
     std::mutex mutex_;
     std::condition_variable changed_;

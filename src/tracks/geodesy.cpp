@@ -27,8 +27,12 @@ double PointSpeedKmh(const TrackPoint& a, const TrackPoint& b, bool* badTime) {
         if (badTime != nullptr) *badTime = true;
         return kUnmeasuredSpeed;
     }
-    if (b.seconds <= a.seconds) return kUnmeasuredSpeed;
-    const double hours = static_cast<double>(b.seconds - a.seconds) / 3600.0;
+    if (b.seconds < a.seconds || (b.seconds == a.seconds && b.nanoseconds <= a.nanoseconds)) {
+        return kUnmeasuredSpeed;
+    }
+    double elapsed = static_cast<double>(b.seconds - a.seconds);
+    if (a.nanoseconds != b.nanoseconds) elapsed += (b.nanoseconds - a.nanoseconds) * 1e-9;
+    const double hours = elapsed / 3600.0;
     return PointDistanceKm(a, b) / hours;
 }
 

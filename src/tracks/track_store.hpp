@@ -40,9 +40,17 @@ private:
 
 // What a point's time text tells the speed filter.
 enum class TimeKind : std::uint8_t {
-    None,     // not of the measured form YYYY-MM-DDThh:mm:ssZ: the speed is not measured
-    Invalid,  // of that form, but no valid date and time
-    Valid,    // `seconds` holds it
+    None,     // not of a measured form (YYYY-MM-DDThh:mm:ssZ, or any ISO form when asked
+              // for): the speed is not measured
+    Invalid,  // of such a form, but no valid date and time
+    Valid,    // `seconds` and `nanoseconds` hold it
+};
+
+// A point's time as read from its GPX text.
+struct PointTime {
+    TimeKind kind = TimeKind::None;
+    std::int64_t seconds = 0;       // since 1970-01-01 00:00:00 UTC, when kind is Valid
+    std::int32_t nanoseconds = 0;   // the fraction of that second
 };
 
 struct TrackPoint {
@@ -54,11 +62,13 @@ struct TrackPoint {
     PackedNumber lat;
     PackedNumber lon;
     PackedNumber ele;  // "0" when the GPX point had none
+    std::int32_t nanoseconds = 0;  // the fraction of `seconds`, after the texts so that the
+                                   // flags below share its eight bytes
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
 };
-static_assert(sizeof(TrackPoint) <= 64, "a point must stay small: tracks can be long");
+static_assert(sizeof(TrackPoint) <= 56, "a point must stay small: tracks can be long");
 
 // The track point store, reused from trip to trip: a reset keeps the capacity, so a run
 // allocates per track, not per point. It grows as needed; there is no fixed limit.

@@ -7,12 +7,14 @@
 
 #include "base/errors.hpp"
 #include "support/temp_dir.hpp"
+#include "support/utf16_bytes.hpp"
 
 namespace omvo::base {
 namespace {
 
-std::vector<std::string> LinesOf(const std::string& path) {
-    TextFile file(path);
+std::vector<std::string> LinesOf(const std::string& path,
+                                 FileDecoding decoding = FileDecoding::Bytes) {
+    TextFile file(path, decoding);
     std::vector<std::string> lines;
     std::string_view line;
     while (file.NextLine(line)) lines.emplace_back(line);
@@ -21,8 +23,9 @@ std::vector<std::string> LinesOf(const std::string& path) {
 }
 
 // The lines of the blocks NextLines gives: split at LF, without the CR of a CR LF.
-std::vector<std::string> LinesOfBlocks(const std::string& path) {
-    TextFile file(path);
+std::vector<std::string> LinesOfBlocks(const std::string& path,
+                                       FileDecoding decoding = FileDecoding::Bytes) {
+    TextFile file(path, decoding);
     std::vector<std::string> lines;
     std::string_view block;
     while (file.NextLines(block)) {
@@ -39,7 +42,7 @@ std::vector<std::string> LinesOfBlocks(const std::string& path) {
 }
 
 // Both readings of a file: line by line and block by block.
-using Reading = std::vector<std::string> (*)(const std::string&);
+using Reading = std::vector<std::string> (*)(const std::string&, FileDecoding);
 constexpr Reading kReadings[] = {LinesOf, LinesOfBlocks};
 
 struct LineCase {
@@ -72,7 +75,7 @@ TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         const std::string path = dir.Write("f.txt", c.bytes);
-        for (const Reading read : kReadings) EXPECT_EQ(read(path), c.lines);
+        for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Bytes), c.lines);
     }
 }
 
@@ -84,7 +87,7 @@ TEST(TextFile, ReadsLinesLongerThanItsBlock) {
     expected.erase(12345, 1);
     const std::string path = dir.Write("long.txt", "head\r\n" + longLine + "\r\ntail");
     for (const Reading read : kReadings) {
-        const std::vector<std::string> lines = read(path);
+        const std::vector<std::string> lines = read(path, FileDecoding::Bytes);
         ASSERT_EQ(lines.size(), 3u);
         EXPECT_EQ(lines[0], "head");
         EXPECT_EQ(lines[1], expected);
@@ -107,7 +110,69 @@ TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
         content += line + (i % 3 == 0 ? "\r\n" : "\n");
     }
     const std::string path = dir.Write("many.txt", content);
-    for (const Reading read : kReadings) EXPECT_EQ(read(path), expected);
+    for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Bytes), expected);
+}
+
+TEST(TextFile, DecodesUtf16FilesByTheirByteOrderMark) {
+    const std::string oneMiB(1024 * 1024, 'x');
+    // A file whose surrogate pair (U+1F6B2) has its first unit in the first MiB of the file
+    // and its second in the next.
+    std::u16string acrossBlocks = u"a\n";
+    acrossBlocks.append((1024 * 1024 - 2 - 2 * acrossBlocks.size() - 2) / 2, u'y');
+    acrossBlocks += u"\U0001F6B2b\r\nc";
+    const struct {
+        const char* what;
+        std::string bytes;
+        FileDecoding decoding;
+        std::vector<std::string> lines;
+    } cases[] = {
+        {"little-endian, line ends as in any file",
+         test::Utf16Bytes(u"<ele>1</ele>\r\nб\rв\n\n", false), FileDecoding::Utf16ByMark,
+         {"<ele>1</ele>", "бв", ""}},
+        {"big-endian, a Cyrillic comment and a character beyond 16 bits",
+         test::Utf16Bytes(u"<!-- Трек -->\n\U0001F6B2", true), FileDecoding::Utf16ByMark,
+         {"<!-- Трек -->", "\xF0\x9F\x9A\xB2"}},
+        {"a surrogate pair across the first MiB", test::Utf16Bytes(acrossBlocks, false),
+         FileDecoding::Utf16ByMark,
+         {"a", std::string(1024 * 1024 / 2 - 4, 'y') + "\xF0\x9F\x9A\xB2" "b", "c"}},
+        {"an unpaired surrogate becomes U+FFFD and joins nothing",
+         test::Utf16Bytes(std::u16string(u"1") + char16_t(0xD800) + u"2" + char16_t(0xDC00) +
+                                 u"3" + char16_t(0xD83D),
+                             false),
+         FileDecoding::Utf16ByMark, {"1\xEF\xBF\xBD" "2\xEF\xBF\xBD" "3\xEF\xBF\xBD"}},
+        {"a last odd byte becomes U+FFFD", test::Utf16Bytes(u"ab", true) + "c",
+         FileDecoding::Utf16ByMark, {"ab\xEF\xBF\xBD"}},
+        {"a Ctrl-Z ends the decoded text as any other", test::Utf16Bytes(u"a\n\x1A" "b", false),
+         FileDecoding::Utf16ByMark, {"a"}},
+        {"the mark alone is an empty file", "\xFF\xFE", FileDecoding::Utf16ByMark, {}},
+        {"a file without the mark is read byte for byte", "<a>\xFE\xFF\n\xEF\xBB\xBF",
+         FileDecoding::Utf16ByMark, {"<a>\xFE\xFF", "\xEF\xBB\xBF"}},
+        {"without being asked, a UTF-16 file is read byte for byte", std::string("\xFF\xFEx\0\n\0", 6),
+         FileDecoding::Bytes, {std::string("\xFF\xFEx\0", 4), std::string(1, '\0')}},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("f.txt", c.bytes);
+        for (const Reading read : kReadings) EXPECT_EQ(read(path, c.decoding), c.lines);
+    }
+}
+
+TEST(TextFile, DecodesLongUtf16FilesWhole) {
+    // Several MiB of multi-byte text, so the decoded text outgrows the blocks it came in.
+    std::u16string text;
+    std::vector<std::string> expected;
+    for (int i = 0; text.size() < 3 * 1024 * 1024; ++i) {
+        const std::size_t length = static_cast<std::size_t>(i % 1001);
+        text += std::u16string(length, i % 2 == 0 ? u'ж' : u'\u20AC');
+        text += i % 3 == 0 ? u"\r\n" : u"\n";
+        std::string line;
+        for (std::size_t k = 0; k < length; ++k) line += i % 2 == 0 ? "ж" : "\xE2\x82\xAC";
+        expected.push_back(line);
+    }
+    test::TempDir dir;
+    const std::string path = dir.Write("long.txt", test::Utf16Bytes(text, true));
+    for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Utf16ByMark), expected);
 }
 
 TEST(TextFile, CountsPhysicalLines) {

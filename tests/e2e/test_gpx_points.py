@@ -1,13 +1,18 @@
 """Every track point of real GPX files reaches the map where GDAL puts it: the tool, thinning
-off, against GDAL's own GPX reader, both read back through GDAL's KML reader.
+off, against GDAL's own GPX reader, both read back through GDAL's KML reader. The same files
+written again with namespace prefixes on their elements (as XML serializers write them) and
+as UTF-16 are checked against Python's namespace-aware XML reader, since GDAL refuses some of
+them.
 
 OMVO_GPX_CORPUS may name a further folder of GPX files to check the same way."""
 
+import codecs
 import glob
 import os
 import re
 import subprocess
 import unittest
+import xml.etree.ElementTree as ET
 
 from omvo_e2e import TEST_DATA, SandboxTest, cp1251
 
@@ -53,6 +58,37 @@ def kml_points(path):
     return points
 
 
+GPX_NAMESPACES = ("http://www.topografix.com/GPX/1/0", "http://www.topografix.com/GPX/1/1")
+
+
+def decoded(data):
+    """The text of GPX file bytes: a UTF-16 byte-order mark decides, else UTF-8."""
+    if data.startswith(codecs.BOM_UTF16_LE) or data.startswith(codecs.BOM_UTF16_BE):
+        return data.decode("utf-16")
+    return data.decode("utf-8-sig", errors="replace")
+
+
+def xml_points(data):
+    """The (lon, lat) of every track point, in order, by a namespace-aware XML reader."""
+    root = ET.fromstring(decoded(data))
+    names = {"trkpt"} | {"{%s}trkpt" % ns for ns in GPX_NAMESPACES}
+    return [(float(e.get("lon")), float(e.get("lat"))) for e in root.iter() if e.tag in names]
+
+
+def variants(data):
+    """The file written again: with the prefix ns0: and gpx: on every GPX element (the
+    serializer's own layout, all else kept), and as UTF-16 little- and big-endian."""
+    text = decoded(data)
+    text = re.sub(r"^\s*<\?xml[^>]*\?>", "", text)
+    root = ET.fromstring(text)
+    # The serializer names the root's namespace ns0 (the GPX one, when the file has it).
+    found = {"ns0": ET.tostring(root, encoding="unicode").encode("utf-8")}
+    found["gpx"] = found["ns0"].replace(b"ns0:", b"gpx:")
+    found["utf-16le"] = codecs.BOM_UTF16_LE + text.encode("utf-16-le")
+    found["utf-16be"] = codecs.BOM_UTF16_BE + text.encode("utf-16-be")
+    return found
+
+
 class GpxPoints(SandboxTest):
     def tool_points(self, gpx_path):
         self.box.settings(minspeed="0", mincorner="0")
@@ -74,14 +110,40 @@ class GpxPoints(SandboxTest):
                 self.assertAlmostEqual(a[0], e[0], delta=1e-9, msg="point %d" % k)
                 self.assertAlmostEqual(a[1], e[1], delta=1e-9, msg="point %d" % k)
 
-    def test_real_device_files(self):
+    def files(self):
         files = sorted(glob.glob(os.path.join(TEST_DATA, "tracks", "*.gpx")))
         corpus = os.environ.get("OMVO_GPX_CORPUS")
         if corpus:
             files += sorted(glob.glob(os.path.join(corpus, "*.gpx")))
         self.assertTrue(files)
-        for path in files:
+        return files
+
+    def test_real_device_files(self):
+        for path in self.files():
             self.check(path)
+
+    def test_prefixed_and_utf16_files(self):
+        sources = [(os.path.basename(p), open(p, "rb").read()) for p in self.files()]
+        sources.append(("forms", NEW_FORMS.encode("utf-8")))
+        checked = 0
+        for name, data in sources:
+            try:
+                files = variants(data)
+            except ET.ParseError:
+                continue  # not well-formed XML: GDAL's comparison covers it
+            for kind, variant in files.items():
+                with self.subTest(name, variant=kind):
+                    if kind in ("ns0", "gpx") and b"xmlns:" + kind.encode() not in variant:
+                        continue  # no GPX namespace to prefix
+                    expected = xml_points(variant)
+                    path = self.box.write("variant.gpx", variant)
+                    actual = self.tool_points(path) if expected else []
+                    self.assertEqual(len(actual), len(expected))
+                    for k, (a, e) in enumerate(zip(actual, expected)):
+                        self.assertAlmostEqual(a[0], e[0], delta=1e-9, msg="point %d" % k)
+                        self.assertAlmostEqual(a[1], e[1], delta=1e-9, msg="point %d" % k)
+                    checked += 1
+        self.assertGreater(checked, 2 * len(sources))
 
     def test_forms_programs_write(self):
         path = self.box.write("forms.gpx", NEW_FORMS)

@@ -19,6 +19,7 @@ struct Outcome {
     std::optional<Settings> settings;
     int exitCode = 0;
     std::string out;
+    std::string err;
 };
 
 Outcome Read(const std::string& content) {
@@ -33,7 +34,9 @@ Outcome Read(const std::string& content) {
         outcome.exitCode = stop.exitCode;
     }
     outcome.out = test::GetCapturedStdout();
-    test::GetCapturedStderr();
+    outcome.err = test::GetCapturedStderr();
+    const std::size_t at = outcome.err.find(path);
+    if (at != std::string::npos) outcome.err.replace(at, path.size(), "S");
     return outcome;
 }
 
@@ -111,6 +114,54 @@ TEST(Settings, StopsOnANumberThatCannotBeRead) {
         EXPECT_FALSE(outcome.settings.has_value());
         EXPECT_EQ(outcome.exitCode, 1);
         EXPECT_EQ(outcome.out, "");  // the message goes to standard error
+    }
+}
+
+TEST(Settings, ReadsTheSwitchesAsZeroOrOne) {
+    const struct {
+        const char* what;
+        std::string lines;
+        bool isotimes, cutgaps, routes;
+    } cases[] = {
+        {"absent: all off", "", false, false, false},
+        {"all on", "isotimes=1\ncutgaps=1\nroutes=1\n", true, true, true},
+        {"all off", "isotimes=0\ncutgaps=0\nroutes=0\n", false, false, false},
+        {"a comment and blanks after the value are cut", "cutgaps=1   ; km\n", false, true, false},
+        {"a key after other text is found, the last line wins",
+         "set routes=1\nisotimes=1\nisotimes=0\n", false, false, true},
+        {"a key after a path value is found too", "kmlpath=out/ routes=1\n", false, false, true},
+        {"a commented key sets nothing", ";isotimes=1\n", false, false, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome outcome = Read(std::string(kComplete) + c.lines);
+        ASSERT_TRUE(outcome.settings.has_value()) << outcome.err;
+        EXPECT_EQ(outcome.settings->isotimes, c.isotimes);
+        EXPECT_EQ(outcome.settings->cutgaps, c.cutgaps);
+        EXPECT_EQ(outcome.settings->routes, c.routes);
+    }
+}
+
+TEST(Settings, StopsOnASwitchOtherThanZeroOrOne) {
+    const struct {
+        const char* line;
+        const char* message;
+    } cases[] = {
+        {"isotimes=1 cutgaps=1", "the value of \"isotimes=\" is not 0 or 1: \"1 cutgaps=1\""},
+        {"cutgaps=", "the value of \"cutgaps=\" is not 0 or 1: \"\""},
+        {"routes=yes", "the value of \"routes=\" is not 0 or 1: \"yes\""},
+        {"routes= 1", "the value of \"routes=\" is not 0 or 1: \" 1\""},
+        {"isotimes=1\t", "the value of \"isotimes=\" is not 0 or 1: \"1\t\""},
+        {"cutgaps=01", "the value of \"cutgaps=\" is not 0 or 1: \"01\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        Outcome outcome = Read(std::string(kComplete) + c.line + "\n");
+        EXPECT_FALSE(outcome.settings.has_value());
+        EXPECT_EQ(outcome.exitCode, 1);
+        EXPECT_EQ(outcome.out, "");
+        EXPECT_EQ(outcome.err,
+                  std::string("omvo-covering: settings file S: ") + c.message + "\r\n");
     }
 }
 

@@ -25,7 +25,7 @@ TEST(TrackLoader, GivesEveryTrackInTripOrderAndSaysNothingUntilItIsReported) {
     for (const auto& [workers, ahead] : {std::pair{1u, 1u}, std::pair{2u, 3u}, std::pair{4u, 2u}}) {
         SCOPED_TRACE(std::to_string(workers) + " workers, " + std::to_string(ahead) + " ahead");
         ::testing::internal::CaptureStderr();
-        TrackLoader loader(paths, workers, ahead);
+        TrackLoader loader(paths, {}, workers, ahead);
         for (std::size_t k = 0; k < paths.size(); ++k) {
             std::unique_ptr<LoadedTrack> track = loader.Take(k);
             EXPECT_EQ(track->store.path, paths[k]);
@@ -41,7 +41,7 @@ TEST(TrackLoader, GivesEveryTrackInTripOrderAndSaysNothingUntilItIsReported) {
 
 TEST(TrackLoader, ReportsAMissingFileAsTheRunStopItIs) {
     omvo::test::TempDir dir;
-    TrackLoader loader({dir.File("gone.gpx")}, 2, 2);
+    TrackLoader loader({dir.File("gone.gpx")}, {}, 2, 2);
     const std::unique_ptr<LoadedTrack> track = loader.Take(0);
     ::testing::internal::CaptureStdout();
     EXPECT_THROW(track->Report(), base::RunStop);

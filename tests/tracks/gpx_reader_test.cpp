@@ -14,7 +14,9 @@
 #include "base/errors.hpp"
 #include "support/console_capture.hpp"
 #include "support/temp_dir.hpp"
+#include "support/utf16_bytes.hpp"
 #include "tracks/detail/gpx_number.hpp"
+#include "tracks/detail/gpx_time.hpp"
 
 namespace omvo::tracks {
 namespace {
@@ -56,10 +58,22 @@ void ExpectPoints(const TrackStore& store, const std::vector<StoredPoint>& expec
     }
 }
 
-TrackStore Load(const std::string& gpx) {
+TrackStore Load(const std::string& gpx, const ReadOptions& options = {}) {
     omvo::test::TempDir dir;
     TrackStore store;
-    LoadTrack(dir.Write("track.gpx", gpx), store);
+    LoadTrack(dir.Write("track.gpx", gpx), store, options);
+    return store;
+}
+
+// The store and its warnings, with the file's path in them replaced by "F".
+TrackStore Read(const std::string& gpx, const ReadOptions& options) {
+    omvo::test::TempDir dir;
+    TrackStore store;
+    const std::string path = dir.Write("track.gpx", gpx);
+    EXPECT_TRUE(ReadTrack(path, store, options));
+    for (std::string& warning : store.warnings) {
+        if (warning.starts_with(path)) warning.replace(0, path.size(), "F");
+    }
     return store;
 }
 
@@ -198,6 +212,262 @@ TEST(GpxReader, StartsASegmentWhereANewTrackBeginsFiveKilometresAway) {
         EXPECT_EQ(store.segmentCount, c.segments);
         EXPECT_EQ(store.points[2].segmentStart, c.segments == 2);
         EXPECT_TRUE(store.points[0].segmentStart);
+    }
+}
+
+constexpr const char* kGpx11 = "http://www.topografix.com/GPX/1/1";
+
+TEST(GpxReader, ReadsMarkersWithAPrefixBoundToTheGpxNamespace) {
+    const std::string ns2 = std::string("<ns2:gpx xmlns:ns2=\"") + kGpx11 + "\">\n";
+    const struct {
+        const char* name;
+        std::string gpx;
+        std::vector<StoredPoint> points;
+        int segments;
+    } cases[] = {
+        {"ns2: on every element, one element a line",
+         ns2 + "<ns2:trk><ns2:trkseg>\n<ns2:trkpt lat=\"54.7\" lon=\"20.5\">\n"
+               "<ns2:ele>12.0</ns2:ele>\n<ns2:time>2012-05-01T10:00:00Z</ns2:time>\n"
+               "</ns2:trkpt>\n<ns2:trkpt lat=\"54.71\" lon=\"20.5\"/>\n"
+               "</ns2:trkseg></ns2:trk>\n<ns2:trk>\n<ns2:trkpt lat=\"55.2\" lon=\"20.5\">"
+               "<ns2:ele>3</ns2:ele></ns2:trkpt>\n</ns2:trk></ns2:gpx>\n",
+         {{"54.7", "20.5", "12", "2012-05-01T10:00:00Z", true},
+          {"54.71", "20.5", "12", "", false},
+          {"55.2", "20.5", "3", "", true}},
+         2},
+        {"ns0: with single quotes and blanks around '=', the whole file on one line",
+         "<ns0:gpx xmlns:ns0 = 'http://www.topografix.com/GPX/1/0'><ns0:trk><ns0:trkpt "
+         "lat=\"54.7\" lon=\"20.5\"><ns0:ele>1</ns0:ele></ns0:trkpt><ns0:trkpt lat=\"54.71\" "
+         "lon=\"20.5\"><ns0:time>2012-05-01T10:01:00Z</ns0:time></ns0:trkpt></ns0:trk>"
+         "</ns0:gpx>",
+         {{"54.7", "20.5", "1", "", true}, {"54.71", "20.5", "1", "2012-05-01T10:01:00Z", false}},
+         1},
+        {"gpx: beside a default namespace, plain and prefixed points mixed",
+         std::string("<gpx:gpx xmlns=\"") + kGpx11 + "\" xmlns:gpx=\"" + kGpx11 + "\">\n" +
+             "<gpx:trkpt lat=\"54.7\" lon=\"20.5\"><gpx:ele>1</gpx:ele></gpx:trkpt>\n"
+             "<trkpt lat=\"54.71\" lon=\"20.5\"><ele>2</ele></trkpt>\n"
+             "<gpx:trkpt lat=\"54.72\" lon=\"20.5\"><ele>3</ele></gpx:trkpt>\n",
+         {{"54.7", "20.5", "1", "", true},
+          {"54.71", "20.5", "2", "", false},
+          {"54.72", "20.5", "3", "", false}},
+         1},
+        {"a prefix bound to another namespace is no GPX marker",
+         ns2 + "<ns2:trk xmlns:gpxtpx=\"http://www.garmin.com/xmlschemas/TrackPointExtension/v1\">\n"
+               "<ns2:trkpt lat=\"54.7\" lon=\"20.5\"><ns2:ele>5</ns2:ele><ns2:extensions>"
+               "<gpxtpx:ele>99</gpxtpx:ele><gpxtpx:trkpt lat=\"1\" lon=\"2\"/></ns2:extensions>"
+               "</ns2:trkpt>\n<gpxtpx:trk>\n<ns2:trkpt lat=\"54.71\" lon=\"20.5\"/>\n",
+         {{"54.7", "20.5", "5", "", true}, {"54.71", "20.5", "5", "", false}},
+         1},
+        {"a prefix counts from the line of its binding on",
+         "<a:trkpt lat=\"1\" lon=\"2\"/>\n<x xmlns:a=\"http://www.topografix.com/GPX/1/1\"/>\n"
+         "<a:trkpt lat=\"54.7\" lon=\"20.5\"/>\n",
+         {{"54.7", "20.5", "0", "", true}},
+         1},
+        {"a binding on the point's own line, over a start tag's lines",
+         "<a:gpx\n xmlns:a=\"http://www.topografix.com/GPX/1/1\"><a:trkpt lat=\"54.7\"\n"
+         " lon=\"20.5\"><a:ele>4</a:ele></a:trkpt>\n",
+         {{"54.7", "20.5", "4", "", true}},
+         1},
+        {"a prefix bound again to another namespace no longer counts",
+         ns2 + "<ns2:trkpt lat=\"54.7\" lon=\"20.5\"/>\n<x xmlns:ns2=\"urn:other\"/>\n"
+               "<ns2:trkpt lat=\"54.71\" lon=\"20.5\"/>\n",
+         {{"54.7", "20.5", "0", "", true}},
+         1},
+        {"an unbound prefix, a namespace of another version and a broken binding",
+         "<q xmlns:b=\"http://www.topografix.com/GPX/1/2\" xmlns:c=http://www.topografix.com/"
+         "GPX/1/1 xmlns:d=\"http://www.topografix.com/GPX/1/1'>\n"
+         "<n:trkpt lat=\"1\" lon=\"2\"/><b:trkpt lat=\"1\" lon=\"2\"/><c:trkpt lat=\"1\" "
+         "lon=\"2\"/>\n<d:trkpt lat=\"1\" lon=\"2\"/>\n",
+         {},
+         0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TrackStore store = Load(c.gpx);
+        ExpectPoints(store, c.points);
+        EXPECT_EQ(store.segmentCount, c.segments);
+    }
+}
+
+TEST(GpxReader, ReadsUtf16FilesByTheirByteOrderMark) {
+    const std::u16string points =
+        u"<?xml version=\"1.0\" encoding=\"utf-16\"?>\r\n<gpx><!-- Велопробег по Куршской косе -->\r\n"
+        u"<trk><trkseg><trkpt lat=\"54.7\" lon=\"20.5\"><ele>12.0</ele>"
+        u"<time>2012-05-01T10:00:00Z</time></trkpt>\r\n"
+        u"<trkpt lat=\"54.71\" lon=\"20.5\"><name>Зеленоградск \U0001F6B2</name></trkpt>\r\n";
+    // Broken text between digits stays between them: it must not join 54.7 and 2 to 54.72.
+    const std::u16string broken = std::u16string(u"<trkpt lat=\"54.7") + char16_t(0xD800) +
+                                  u"2\" lon=\"20.5\"/>\r\n<trkpt lat=\"54.73\" lon=\"20.5\"/>";
+    // A file whose second point's surrogate pair straddles the first MiB of the file.
+    std::u16string acrossBlocks = u"<trkpt lat=\"54.7\" lon=\"20.5\"/><!--";
+    acrossBlocks.append((1024 * 1024 - 2) / 2 - 1 - acrossBlocks.size(), u'ж');
+    acrossBlocks += u"\U0001F6B2--><trkpt lat=\"54.71\" lon=\"20.5\"/>";
+    const std::vector<StoredPoint> twoPoints = {
+        {"54.7", "20.5", "12", "2012-05-01T10:00:00Z", true}, {"54.71", "20.5", "12", "", false}};
+    const struct {
+        const char* name;
+        std::string gpx;
+        std::vector<StoredPoint> points;
+    } cases[] = {
+        {"little-endian", omvo::test::Utf16Bytes(points, false), twoPoints},
+        {"big-endian", omvo::test::Utf16Bytes(points, true), twoPoints},
+        {"an unpaired surrogate ends a number",
+         omvo::test::Utf16Bytes(broken, false),
+         {{"54.7", "20.5", "0", "", true}, {"54.73", "20.5", "0", "", false}}},
+        {"a last odd byte", omvo::test::Utf16Bytes(points, true) + "<", twoPoints},
+        {"a surrogate pair across the first MiB",
+         omvo::test::Utf16Bytes(acrossBlocks, false),
+         {{"54.7", "20.5", "0", "", true}, {"54.71", "20.5", "0", "", false}}},
+        {"UTF-16 without its mark is read byte for byte and has no point",
+         omvo::test::Utf16Bytes(points, false).substr(2), {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        ExpectPoints(Load(c.gpx), c.points);
+    }
+}
+
+TEST(GpxReader, MeasuresEveryIsoTimeWhenAsked) {
+    constexpr std::int64_t k10h = 1335866400;  // 2012-05-01T10:00:00Z
+    const struct {
+        std::string text;
+        TimeKind plain;  // without isotimes
+        TimeKind iso;    // with it
+        std::int64_t seconds;
+        std::int32_t nanoseconds;
+    } cases[] = {
+        // 20 characters: as without the key, non-xsd forms and all.
+        {"2012-05-01T10:00:00Z", TimeKind::Valid, TimeKind::Valid, k10h, 0},
+        {"2012-05-01 10:00:00Z", TimeKind::Valid, TimeKind::Valid, k10h, 0},
+        {"2012/05/01T10:00:00+", TimeKind::Valid, TimeKind::Valid, k10h, 0},
+        {"2012-13-01T10:00:00Z", TimeKind::Invalid, TimeKind::Invalid, 0, 0},
+        // Every other xsd:dateTime form.
+        {"2012-05-01T10:00:00.000Z", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {"2012-05-01T10:00:00.5Z", TimeKind::None, TimeKind::Valid, k10h, 500000000},
+        {"2012-05-01T10:00:21.250000", TimeKind::None, TimeKind::Valid, k10h + 21, 250000000},
+        {"2012-05-01T10:00:00.1234567891Z", TimeKind::None, TimeKind::Valid, k10h, 123456789},
+        {"2012-05-01T11:00:00.000+01:00", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {"2012-05-01T06:30:00-03:30", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {"2012-05-02T00:30:00+14:00", TimeKind::None, TimeKind::Valid, k10h + 1800, 0},
+        {"2012-05-01T10:00:00", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {"2012-05-01T10:00:00+00:00", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {" \t2012-05-01T10:00:00Z ", TimeKind::None, TimeKind::Valid, k10h, 0},
+        {"2012-05-01T00:30:00+01:00", TimeKind::None, TimeKind::Valid, k10h - 37800, 0},
+        // The right shape, but no valid date, time or offset.
+        {"2012-02-30T10:00:00.000Z", TimeKind::None, TimeKind::Invalid, 0, 0},
+        {"2012-05-01T24:00:00+01:00", TimeKind::None, TimeKind::Invalid, 0, 0},
+        {"2012-05-01T10:00:00+15:00", TimeKind::None, TimeKind::Invalid, 0, 0},
+        {"2012-05-01T10:00:00+01:60", TimeKind::None, TimeKind::Invalid, 0, 0},
+        // Other shapes are not measured.
+        {"2012-05-01T10:00:00.Z", TimeKind::None, TimeKind::None, 0, 0},
+        {"2012-05-01T10:00:00+0100", TimeKind::None, TimeKind::None, 0, 0},
+        {"2012-05-01T10:00Z", TimeKind::None, TimeKind::None, 0, 0},
+        {"12012-05-01T10:00:00Z", TimeKind::None, TimeKind::None, 0, 0},
+        {"2012-05-01T10:00:00ZZ", TimeKind::None, TimeKind::None, 0, 0},
+        {"2012-05-01T10:00:00 Z", TimeKind::None, TimeKind::None, 0, 0},
+        {"2012-05-01", TimeKind::None, TimeKind::None, 0, 0},
+        {"", TimeKind::None, TimeKind::None, 0, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE("time \"" + c.text + "\"");
+        const std::string gpx = "<trkpt lat=\"54.7\" lon=\"20.5\"><time>" + c.text +
+                                "</time></trkpt>\n<trkpt lat=\"54.7\" lon=\"20.5\">\n<time>" +
+                                c.text + "\n</trkpt>\n";
+        for (const bool iso : {false, true}) {
+            const TrackStore store = Load(gpx, {.isoTimes = iso});
+            ASSERT_EQ(store.pointCount(), 2u);
+            for (const TrackPoint& point : store.points) {
+                const TimeKind kind = iso ? c.iso : c.plain;
+                EXPECT_EQ(point.timeKind, kind) << "isotimes " << iso;
+                if (kind == TimeKind::Valid) {
+                    EXPECT_EQ(point.seconds, c.seconds);
+                    EXPECT_EQ(point.nanoseconds, c.nanoseconds);
+                }
+            }
+        }
+    }
+}
+
+// Two track segments of one track, the second starting `km` north of the end of the first.
+std::string TwoSegments(double km, const std::string& lineEnd) {
+    char lat[32];
+    std::snprintf(lat, sizeof lat, "%.10f", 54.71 + km / 111.13486666666667);
+    return "<trk><trkseg>" + lineEnd + "<trkpt lat=\"54.7\" lon=\"20.5\"/>" + lineEnd +
+           "<trkpt lat=\"54.71\" lon=\"20.5\"/>" + lineEnd + "</trkseg>" + lineEnd +
+           "<trkseg>" + lineEnd + "<trkpt lat=\"" + lat + "\" lon=\"20.5\"/>" + lineEnd +
+           "<trkpt lat=\"54.9\" lon=\"20.5\"/>" + lineEnd + "</trkseg></trk>" + lineEnd;
+}
+
+TEST(GpxReader, StartsASegmentWhereATrackSegmentBeginsFiveKilometresAwayWhenAsked) {
+    const struct {
+        double km;
+        bool cutGaps;
+        int segments;
+    } cases[] = {{4.9, false, 1}, {5.0, false, 1}, {300.0, false, 1},
+                 {4.9, true, 1},  {4.999, true, 1}, {5.0, true, 2}, {300.0, true, 2}};
+    for (const auto& c : cases) {
+        for (const char* lineEnd : {"\n", "", "\r\n  "}) {
+            SCOPED_TRACE(std::to_string(c.km) + " km, cutgaps " + std::to_string(c.cutGaps) +
+                         ", line end \"" + lineEnd + "\"");
+            const TrackStore store = Load(TwoSegments(c.km, lineEnd), {.cutGaps = c.cutGaps});
+            ASSERT_EQ(store.pointCount(), 4u);
+            EXPECT_EQ(store.segmentCount, c.segments);
+            EXPECT_TRUE(store.points[0].segmentStart);
+            EXPECT_EQ(store.points[2].segmentStart, c.segments == 2);
+        }
+    }
+    // A prefixed segment counts the same; a segment within 5 km of the one before does not.
+    const TrackStore store = Load(
+        std::string("<g:gpx xmlns:g=\"") + kGpx11 + "\"><g:trk><g:trkseg>" +
+            "<g:trkpt lat=\"54.7\" lon=\"20.5\"/></g:trkseg><g:trkseg><g:trkpt lat=\"54.71\" "
+            "lon=\"20.5\"/></g:trkseg><g:trkseg><g:trkpt lat=\"55.2\" lon=\"20.5\"/>\n",
+        {.cutGaps = true});
+    ExpectPoints(store, {{"54.7", "20.5", "0", "", true},
+                         {"54.71", "20.5", "0", "", false},
+                         {"55.2", "20.5", "0", "", true}});
+}
+
+TEST(GpxReader, DrawsTheRouteOfAFileWithoutTrackPointsWhenAsked) {
+    const std::string route =
+        "<gpx>\n<rte><name>Plan</name>\n<rtept lat=\"54.7\" lon=\"20.5\"><ele>10</ele>"
+        "<time>2012-05-01T10:00:00Z</time></rtept>\n<rtept lat=\"54.71\" lon=\"20.5\">\n"
+        "<ele>11</ele>\n</rtept>\n</rte>\n<rte><rtept lat=\"55.2\" lon=\"20.5\"/><rtept "
+        "lat=\"x\" lon=\"20.5\"/></rte>\n</gpx>\n";
+    const std::vector<StoredPoint> routePoints = {
+        {"54.7", "20.5", "10", "2012-05-01T10:00:00Z", true},
+        {"54.71", "20.5", "11", "", false},
+        {"55.2", "20.5", "11", "", true}};
+    const std::string trackAndRoute =
+        "<rte><rtept lat=\"1\" lon=\"2\"/></rte>\n<trk><trkpt lat=\"54.7\" lon=\"20.5\"/></trk>\n";
+    const std::string prefixedRoute =
+        std::string("<p:gpx xmlns:p=\"") + kGpx11 + "\"><p:rte><p:rtept lat=\"54.7\" " +
+        "lon=\"20.5\"><p:ele>3</p:ele></p:rtept></p:rte></p:gpx>";
+    const struct {
+        const char* name;
+        std::string gpx;
+        bool routes;
+        std::vector<StoredPoint> points;
+        int segments;
+        std::vector<std::string> warnings;
+    } cases[] = {
+        {"a route without the key", route, false, {}, 0,
+         {"F: no track point; the trip adds no placemark"}},
+        {"a route with the key, each route taken as a track", route, true, routePoints, 2,
+         {"F, line 8: route point with an unreadable coordinate skipped",
+          "F: no track point; its route points are drawn instead"}},
+        {"a prefixed route", prefixedRoute, true, {{"54.7", "20.5", "3", "", true}}, 1,
+         {"F: no track point; its route points are drawn instead"}},
+        {"a file with track points keeps to them", trackAndRoute, true,
+         {{"54.7", "20.5", "0", "", true}}, 1, {}},
+        {"a file with neither", "<gpx>\n<wpt lat=\"54.7\" lon=\"20.5\"/>\n</gpx>\n", true, {}, 0,
+         {"F: no track point; the trip adds no placemark"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TrackStore store = Read(c.gpx, {.routes = c.routes});
+        ExpectPoints(store, c.points);
+        EXPECT_EQ(store.segmentCount, c.segments);
+        EXPECT_EQ(store.warnings, c.warnings);
     }
 }
 

@@ -14,53 +14,60 @@ const char* Find(const char* from, const char* end, char c) {
     return hit == nullptr ? end : static_cast<const char*>(hit);
 }
 
-bool StartsWith(const char* at, const char* end, std::string_view text) {
-    return static_cast<std::size_t>(end - at) >= text.size() &&
-           std::memcmp(at, text.data(), text.size()) == 0;
-}
-
-// Returns the marker whose name starts at `name` (after the '<', and after the '/' of a
-// closing tag).
-Marker MatchName(const char* name, const char* end, bool closing) {
-    if (closing) return StartsWith(name, end, "trkpt>") ? Marker::PointClose : Marker::None;
-    if (StartsWith(name, end, "trk")) {
-        if (StartsWith(name + 3, end, ">")) return Marker::Track;
-        return StartsWith(name + 3, end, "pt") ? Marker::PointOpen : Marker::None;
+// Returns the first "xmlns:" in [from, end), or end when there is none.
+const char* FindBinding(const char* from, const char* end) {
+    constexpr std::string_view kBinding = "xmlns:";
+    for (const char* x = Find(from, end, 'x'); x < end; x = Find(x + 1, end, 'x')) {
+        if (static_cast<std::size_t>(end - x) >= kBinding.size() &&
+            std::memcmp(x, kBinding.data(), kBinding.size()) == 0) {
+            return x;
+        }
     }
-    if (StartsWith(name, end, "ele>")) return Marker::Elevation;
-    return StartsWith(name, end, "time>") ? Marker::Time : Marker::None;
+    return end;
 }
 
-constexpr std::size_t kPointCloseSize = 8;  // "</trkpt>"
-constexpr std::size_t kEleOpenSize = 5;     // "<ele>"
-constexpr std::size_t kTimeOpenSize = 6;    // "<time>"
+// Returns the bytes of a text of at most 8 characters as a word loaded from memory holds them.
+std::uint64_t Word(std::string_view text) {
+    unsigned char bytes[8] = {};
+    std::memcpy(bytes, text.data(), text.size());
+    std::uint64_t word;
+    std::memcpy(&word, bytes, sizeof word);
+    return word;
+}
 
 }  // namespace
 
-Marker MarkerNames::MatchAny(const char* at, const char* end) const {
-    const char* name = at + 1;
-    const bool closing = name < end && *name == '/';
-    if (closing) ++name;
-    return MatchName(SkipBoundPrefix(name, end), end, closing);
-}
-
-void MarkerNames::BindPrefix(std::string_view prefix) {
-    std::string bound(prefix);
-    bound += ':';
-    prefixes_.push_back(std::move(bound));
-}
-
-const char* MarkerNames::SkipBoundPrefix(const char* name, const char* end) const {
-    for (const std::string& prefix : prefixes_) {
-        if (StartsWith(name, end, prefix)) return name + prefix.size();
+MarkerNames::MarkerNames(const PointElements& elements, bool cutGaps) {
+    // In the order a marker is looked for when names may carry a prefix.
+    const Name names[] = {{elements.trackOpen, Marker::Track},
+                          {elements.pointOpen, Marker::PointOpen},
+                          {cutGaps ? elements.segmentOpen : "", Marker::Track},
+                          {"<ele>", Marker::Elevation},
+                          {"<time>", Marker::Time},
+                          {elements.pointClose, Marker::PointClose}};
+    for (const Name& name : names) {
+        if (name.text.empty()) continue;
+        Name& kept = names_[count_++];
+        kept = name;
+        kept.word = Word(name.text);
+        kept.mask = Word(std::string(name.text.size(), '\xff'));
     }
-    return name;
+}
+
+MarkerMatch MarkerNames::MatchAny(const char* at, const char* end) const {
+    const std::string_view rest(at, static_cast<std::size_t>(end - at));
+    for (std::size_t i = 0; i < count_; ++i) {
+        const std::size_t length = prefixes_.MarkerLength(rest, names_[i].text);
+        if (length != 0) return {names_[i].marker, length};
+    }
+    return {};
 }
 
 void GpxScanner::Scan(std::string_view lines) {
     const char* p = lines.data();
     blockEnd_ = p + lines.size();
     nextMarkup_ = Find(p, blockEnd_, '<');
+    nextBinding_ = FindBinding(p, blockEnd_);
     while (p < blockEnd_) {
         const char* lf = Find(p, blockEnd_, '\n');
         ScanLine(p, lf > p && lf[-1] == '\r' ? lf - 1 : lf);
@@ -76,40 +83,47 @@ void GpxScanner::Finish() {
 // One walk over the '<' characters of the line cuts it into pieces and finds their markers.
 void GpxScanner::ScanLine(const char* begin, const char* end) {
     ++line_;
+    if (nextBinding_ < end) ReadBindings(begin, end);
     piece_ = OpenPiece{begin};
     if (tag_.open && ContinueTag(begin, end)) return;
     while (nextMarkup_ < end) {
         const char* at = nextMarkup_;
         if (piece_.time != nullptr && piece_.timeEnd == nullptr) piece_.timeEnd = at;
         // Markers hold no line end, so reading past this one matches nothing more.
-        const Marker marker = names_.Match(at, blockEnd_);
-        TakeMarker(at, marker);
-        const char* next = marker == Marker::PointClose ? at + kPointCloseSize : at + 1;
+        const MarkerMatch match = names_.Match(at, blockEnd_);
+        TakeMarker(at, match);
+        const char* next = match.marker == Marker::PointClose ? at + match.length : at + 1;
         nextMarkup_ = Find(next, blockEnd_, '<');
     }
     if (piece_.begin < end || piece_.closesPoint) EndPiece(end, PieceEnd::LineEnd);
 }
 
-void GpxScanner::TakeMarker(const char* at, Marker marker) {
-    switch (marker) {
+// A line with "xmlns:" may bind or unbind prefixes, from that line on.
+void GpxScanner::ReadBindings(const char* begin, const char* end) {
+    names_.ReadBindings({begin, static_cast<std::size_t>(end - begin)});
+    nextBinding_ = FindBinding(end, blockEnd_);
+}
+
+void GpxScanner::TakeMarker(const char* at, MarkerMatch match) {
+    switch (match.marker) {
         case Marker::Track:
         case Marker::PointOpen:
             if (at > piece_.begin || piece_.closesPoint) {
                 EndPiece(at, PieceEnd::Marker);
                 piece_ = OpenPiece{at};
             }
-            piece_.marker = marker;
+            piece_.marker = match.marker;
             break;
         case Marker::Elevation:
-            if (piece_.ele == nullptr) piece_.ele = at + kEleOpenSize;
+            if (piece_.ele == nullptr) piece_.ele = at + match.length;
             break;
         case Marker::Time:
-            if (piece_.time == nullptr) piece_.time = at + kTimeOpenSize;
+            if (piece_.time == nullptr) piece_.time = at + match.length;
             break;
         case Marker::PointClose:
             piece_.closesPoint = true;
-            EndPiece(at + kPointCloseSize, PieceEnd::Marker);
-            piece_ = OpenPiece{at + kPointCloseSize};
+            EndPiece(at + match.length, PieceEnd::Marker);
+            piece_ = OpenPiece{at + match.length};
             break;
         case Marker::None:
             break;

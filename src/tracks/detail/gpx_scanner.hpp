@@ -3,61 +3,78 @@
 // the track reader. A piece starts at the start of a line or right at a "<trk>" or "<trkpt"
 // marker, and ends at the end of its line, right before the next such marker or right after
 // a "</trkpt>"; so a piece holds these markers only at its start, and what follows a point on
-// the same line is never taken for it.
+// the same line is never taken for it. Routes are read alike with their own elements.
 
-#include <bit>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
-#include <vector>
+
+#include "tracks/gpx_namespace.hpp"
 
 namespace omvo::tracks::detail {
 
-// The markers the reader acts on: "<trk>", "<trkpt" (whatever follows), "</trkpt>", "<ele>",
-// "<time>".
+// The elements that hold the points: a track's, or a route's when a file has no track.
+struct PointElements {
+    std::string_view trackOpen;    // a new track (route) begins
+    std::string_view segmentOpen;  // a new track segment begins; empty for routes
+    std::string_view pointOpen;    // a point begins, whatever follows the name
+    std::string_view pointClose;
+    std::string_view pointName;    // in warnings
+};
+inline constexpr PointElements kTrackElements = {"<trk>", "<trkseg>", "<trkpt", "</trkpt>",
+                                                 "track point"};
+inline constexpr PointElements kRouteElements = {"<rte>", "", "<rtept", "</rtept>",
+                                                 "route point"};
+
+// The markers the reader acts on: a new track (or track segment), a point's start tag and
+// its closing tag, "<ele>" and "<time>".
 enum class Marker : std::uint8_t { None, Track, PointOpen, PointClose, Elevation, Time };
 
-// Returns the bytes of a text of at most 8 characters as a word loaded from memory holds them.
-constexpr std::uint64_t Word(std::string_view text) {
-    std::uint64_t word = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const std::size_t shift = std::endian::native == std::endian::little ? 8 * i : 56 - 8 * i;
-        word |= std::uint64_t{static_cast<unsigned char>(text[i])} << shift;
-    }
-    return word;
-}
+// A marker at a '<', with the length of its text.
+struct MarkerMatch {
+    Marker marker = Marker::None;
+    std::size_t length = 0;
+};
 
-// Returns the marker of the plain names whose tag starts at `at`, from the eight bytes there.
-inline Marker MatchWord(const char* at) {
-    constexpr std::uint64_t kFive = Word("\xff\xff\xff\xff\xff");
-    constexpr std::uint64_t kSix = Word("\xff\xff\xff\xff\xff\xff");
-    std::uint64_t word;
-    std::memcpy(&word, at, sizeof word);
-    if ((word & kSix) == Word("<trkpt")) return Marker::PointOpen;
-    if ((word & kFive) == Word("<ele>")) return Marker::Elevation;
-    if ((word & kSix) == Word("<time>")) return Marker::Time;
-    if (word == Word("</trkpt>")) return Marker::PointClose;
-    return (word & kFive) == Word("<trk>") ? Marker::Track : Marker::None;
-}
-
-// The tag names of the markers. A name may also carry a prefix ("g:trkpt") that the file
-// binds to the GPX namespace; the table of such prefixes starts empty.
+// The tag names of the markers. A name may also carry a prefix that the file binds to the GPX
+// namespace ("<ns2:trkpt"); while none is bound, a name is matched a word at a time.
 class MarkerNames {
 public:
+    // `cutGaps`: a new track segment counts as a new track.
+    MarkerNames(const PointElements& elements, bool cutGaps);
+
     // Returns the marker whose tag starts at `at`, a '<', reading no further than `end`.
-    Marker Match(const char* at, const char* end) const {
+    MarkerMatch Match(const char* at, const char* end) const {
         return prefixes_.empty() && end - at >= 8 ? MatchWord(at) : MatchAny(at, end);
     }
 
-    // Returns nothing; names written with "prefix:" count as the plain names from now on.
-    void BindPrefix(std::string_view prefix);
+    // Takes the prefix bindings of a line; they count from that line on.
+    void ReadBindings(std::string_view line) { prefixes_.ReadBindings(line); }
 
 private:
-    Marker MatchAny(const char* at, const char* end) const;
-    const char* SkipBoundPrefix(const char* name, const char* end) const;
+    struct Name {
+        std::string_view text;
+        Marker marker = Marker::None;
+        std::uint64_t word = 0;  // the text as the word loaded at a '<' holds it
+        std::uint64_t mask = 0;  // the bytes of that word the text covers
+    };
 
-    std::vector<std::string> prefixes_;  // each with its ':'
+    MarkerMatch MatchWord(const char* at) const {
+        std::uint64_t word;
+        std::memcpy(&word, at, sizeof word);
+        for (std::size_t i = 0; i < count_; ++i) {
+            if ((word & names_[i].mask) == names_[i].word) {
+                return {names_[i].marker, names_[i].text.size()};
+            }
+        }
+        return {};
+    }
+    MarkerMatch MatchAny(const char* at, const char* end) const;
+
+    Name names_[6];
+    std::size_t count_ = 0;
+    GpxPrefixes prefixes_;  // bound so far in the file
 };
 
 // How a piece begins.
@@ -92,7 +109,7 @@ class PointCollector;
 // Cuts GPX text into pieces, block after block; a start tag may go on from block to block.
 class GpxScanner {
 public:
-    GpxScanner(PointCollector& points, const MarkerNames& names) : points_(points), names_(names) {}
+    GpxScanner(PointCollector& points, MarkerNames& names) : points_(points), names_(names) {}
 
     // Returns nothing; hands the pieces of `lines` to the point collector. Requires whole lines, each
     // ended by LF or CR LF but the data's last, without any other CR.
@@ -113,7 +130,8 @@ private:
     };
 
     void ScanLine(const char* begin, const char* end);
-    void TakeMarker(const char* at, Marker marker);
+    void TakeMarker(const char* at, MarkerMatch match);
+    void ReadBindings(const char* begin, const char* end);
     bool ContinueTag(const char* begin, const char* end);
     // Where a piece ends: at a marker (before a start, after "</trkpt>") or at its line's end.
     enum class PieceEnd : std::uint8_t { Marker, LineEnd };
@@ -121,9 +139,10 @@ private:
     void EndTag();
 
     PointCollector& points_;
-    const MarkerNames& names_;
+    MarkerNames& names_;
     const char* blockEnd_ = nullptr;
     const char* nextMarkup_ = nullptr;  // the next '<' of the block, or blockEnd_
+    const char* nextBinding_ = nullptr;  // the next "xmlns:" of the block, or blockEnd_
     long line_ = 0;
     OpenPiece piece_;
     // A "<trkpt" start tag that goes on over the next lines.

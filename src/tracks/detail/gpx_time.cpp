@@ -5,6 +5,7 @@
 
 #include "base/calendar.hpp"
 #include "base/decimal.hpp"
+#include "tracks/iso_time.hpp"
 
 namespace omvo::tracks::detail {
 
@@ -78,13 +79,10 @@ bool SameDate(const char* a, const char* b) {
 
 }  // namespace
 
-void TimeReader::Read(std::string_view text, TimeKind& kind, std::int64_t& seconds) {
-    kind = TimeKind::None;
-    seconds = 0;
-    if (text.size() != kTimeLength) return;
+PointTime TimeReader::Read(std::string_view text, bool isoTimes) {
+    if (text.size() != kTimeLength) return isoTimes ? ReadIsoTime(text) : PointTime{};
     const std::optional<std::int64_t> read = Seconds(text);
-    kind = read ? TimeKind::Valid : TimeKind::Invalid;
-    seconds = read.value_or(0);
+    return {read ? TimeKind::Valid : TimeKind::Invalid, read.value_or(0), 0};
 }
 
 // The text read from fixed positions as year, month, day and time of day; the separators at
@@ -114,8 +112,11 @@ std::optional<std::int64_t> TimeReader::DaySeconds(std::string_view t) {
     return day_ * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-void SetPointTime(TrackPoint& point, std::string_view text) {
-    TimeReader().Read(text, point.timeKind, point.seconds);
+void SetPointTime(TrackPoint& point, std::string_view text, bool isoTimes) {
+    const PointTime time = TimeReader().Read(text, isoTimes);
+    point.timeKind = time.kind;
+    point.seconds = time.seconds;
+    point.nanoseconds = time.nanoseconds;
 }
 
 }  // namespace omvo::tracks::detail

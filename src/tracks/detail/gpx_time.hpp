@@ -14,10 +14,11 @@ namespace omvo::tracks::detail {
 // last date read is kept.
 class TimeReader {
 public:
-    // Returns nothing; sets what the time text tells the speed filter: only a text of the
-    // 20-character form YYYY-MM-DDThh:mm:ssZ is measured; one of that form that names no
-    // valid date and time is marked invalid.
-    void Read(std::string_view text, TimeKind& kind, std::int64_t& seconds);
+    // Returns what the time text tells the speed filter: a text of the 20-character form
+    // YYYY-MM-DDThh:mm:ssZ is read by its fixed positions, and with `isoTimes` a text of any
+    // other length as an xsd:dateTime; one of such a form that names no valid date and time
+    // is marked invalid, a text of any other form is not measured.
+    PointTime Read(std::string_view text, bool isoTimes);
 
 private:
     std::optional<std::int64_t> Seconds(std::string_view text);
@@ -29,7 +30,7 @@ private:
     bool haveDay_ = false;
 };
 
-// Returns nothing; sets the point's time from its text as TimeReader::Read does.
-void SetPointTime(TrackPoint& point, std::string_view text);
+// Sets the point's time from its text as TimeReader::Read reads it.
+void SetPointTime(TrackPoint& point, std::string_view text, bool isoTimes = false);
 
 }  // namespace omvo::tracks::detail

@@ -25,7 +25,9 @@ void PointCollector::WarnSkipped(long line) {
     std::string text = store_.path;
     text += ", line ";
     base::AppendInt(text, line);
-    text += ": track point with an unreadable coordinate skipped";
+    text += ": ";
+    text += pointName_;
+    text += " with an unreadable coordinate skipped";
     store_.warnings.push_back(std::move(text));
 }
 
@@ -52,8 +54,9 @@ void PointCollector::FillPoint(TrackPoint& point) const {
     } else {
         point.ele = ele_.text;
     }
-    point.timeKind = timeKind_;
-    point.seconds = seconds_;
+    point.timeKind = time_.kind;
+    point.seconds = time_.seconds;
+    point.nanoseconds = time_.nanoseconds;
     point.kept = true;
     point.segmentStart = false;
 }
@@ -65,7 +68,7 @@ bool PointCollector::LeavesHomeRegion() const {
 }
 
 // The first point of the file starts a segment, and so does the first point after a
-// "<trk>" when it lies 5 km or more from the point before it.
+// "<trk>" (with cutGaps also a "<trkseg>") when it lies 5 km or more from the point before it.
 void PointCollector::MarkSegmentStart() {
     std::vector<TrackPoint>& points = store_.points;
     const std::size_t n = points.size();

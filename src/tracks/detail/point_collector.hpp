@@ -15,7 +15,9 @@ namespace omvo::tracks::detail {
 // the store; the values are carried from piece to piece until a new point replaces them.
 class PointCollector {
 public:
-    explicit PointCollector(TrackStore& store) : store_(store) {}
+    // `isoTimes`: every xsd:dateTime form of a time is measured.
+    PointCollector(TrackStore& store, const PointElements& elements, bool isoTimes)
+        : store_(store), pointName_(elements.pointName), isoTimes_(isoTimes) {}
 
     // Returns nothing; takes the next piece of the text.
     void Take(const Piece& piece) {
@@ -40,15 +42,12 @@ public:
         }
         if (lat_.empty || lon_.empty) return;
         if (piece.ele != nullptr) ReadNumber(piece.EleText(), ele_);
-        if (piece.time != nullptr) times_.Read(piece.TimeText(), timeKind_, seconds_);
+        if (piece.time != nullptr) time_ = times_.Read(piece.TimeText(), isoTimes_);
         if (piece.closesPoint) StorePoint(piece.line);
     }
 
 private:
-    void ForgetTime() {
-        timeKind_ = TimeKind::None;
-        seconds_ = 0;
-    }
+    void ForgetTime() { time_ = PointTime{}; }
     void ReadCoordinates(std::string_view tag, long line);
     void WarnSkipped(long line);
     void StorePoint(long line);
@@ -57,9 +56,10 @@ private:
     void MarkSegmentStart();
 
     TrackStore& store_;
+    const std::string_view pointName_;  // "track point" or "route point", in warnings
+    const bool isoTimes_;
     NumberText lat_, lon_, ele_;
-    TimeKind timeKind_ = TimeKind::None;  // of the last time read
-    std::int64_t seconds_ = 0;
+    PointTime time_;  // the last time read
     bool pendingStart_ = true;  // the next point stored may start a segment
     TimeReader times_;
 };
