@@ -52,6 +52,15 @@ MarkerNames::MarkerNames(const PointElements& elements, bool cutGaps) {
         kept.word = Word(name.text);
         kept.mask = Word(std::string(name.text.size(), '\xff'));
     }
+    const auto closing = [](const Name& name) { return name.text.starts_with("</"); };
+    std::size_t at = 0;
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (!closing(names_[i])) byWord_[at++] = names_[i];
+    }
+    closingAt_ = at;
+    for (std::size_t i = 0; i < count_; ++i) {
+        if (closing(names_[i])) byWord_[at++] = names_[i];
+    }
 }
 
 MarkerMatch MarkerNames::MatchAny(const char* at, const char* end) const {
