@@ -10,7 +10,7 @@
 #include <string>
 #include <string_view>
 
-#include "tracks/gpx_namespace.hpp"
+#include "tracks/detail/gpx_namespace.hpp"
 
 namespace omvo::tracks::detail {
 

@@ -5,7 +5,7 @@
 
 #include "base/calendar.hpp"
 #include "base/decimal.hpp"
-#include "tracks/iso_time.hpp"
+#include "tracks/detail/iso_time.hpp"
 
 namespace omvo::tracks::detail {
 
