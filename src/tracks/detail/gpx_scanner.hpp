@@ -41,7 +41,7 @@ struct MarkerMatch {
 // namespace ("<ns2:trkpt"); while none is bound, a name is matched a word at a time.
 class MarkerNames {
 public:
-    // `cutGaps`: a new track segment counts as a new track.
+    // Takes the names of `elements`; with `cutGaps` a new track segment counts as a new track.
     MarkerNames(const PointElements& elements, bool cutGaps);
 
     // Returns the marker whose tag starts at `at`, a '<', reading no further than `end`.

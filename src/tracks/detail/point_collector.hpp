@@ -15,7 +15,8 @@ namespace omvo::tracks::detail {
 // the store; the values are carried from piece to piece until a new point replaces them.
 class PointCollector {
 public:
-    // `isoTimes`: every xsd:dateTime form of a time is measured.
+    // Takes the points of `elements` into the store; with `isoTimes` every xsd:dateTime form
+    // of a time is measured.
     PointCollector(TrackStore& store, const PointElements& elements, bool isoTimes)
         : store_(store), pointName_(elements.pointName), isoTimes_(isoTimes) {}
 
