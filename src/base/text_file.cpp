@@ -28,6 +28,22 @@ bool HasLoneCr(const char* data, const char* end) {
     return lone != 0;
 }
 
+// Removes every CR of [begin, end) that is not directly followed by LF, one at the end
+// included; returns the new end.
+char* DropLoneCrs(char* begin, char* end) {
+    char* out = begin;
+    for (char* p = begin; p < end; ++p) {
+        if (*p != '\r' || (p + 1 < end && p[1] == '\n')) *out++ = *p;
+    }
+    return out;
+}
+
+// The start of the physical line that holds `at`, looking back no further than `begin`.
+char* LineStart(char* begin, char* at) {
+    while (at > begin && at[-1] != '\n') --at;
+    return at;
+}
+
 }  // namespace
 
 TextFile::TextFile(std::string path, FileDecoding decoding)
@@ -75,6 +91,54 @@ bool TextFile::NextLine(std::string_view& line) {
     }
 }
 
+bool TextFile::NextLines(std::string_view& lines) {
+    std::size_t searched = 0;  // bytes after begin_ known to hold no LF
+    for (;;) {
+        if (ended_) return false;
+        char* data = buffer_.get();
+        char* last = data + end_;
+        while (last > data + begin_ + searched && last[-1] != '\n') --last;
+        if (last > data + begin_ + searched || (atEnd_ && end_ > begin_)) {
+            if (last == data + begin_ + searched) last = data + end_;  // the data's last line
+            char* start = data + begin_;
+            begin_ = static_cast<std::size_t>(last - data);
+            lines = CleanLines(start, last);
+            if (!lines.empty()) return true;
+            continue;
+        }
+        if (atEnd_) return false;
+        searched = end_ - begin_;
+        if (!Refill()) atEnd_ = true;
+    }
+}
+
+// Applies the line rules to whole lines in place: cuts at Ctrl-Z, then drops lone CRs.
+std::string_view TextFile::CleanLines(char* begin, char* end) {
+    if (NextByte(nextCtrlZ_, kCtrlZ, static_cast<std::size_t>(begin - buffer_.get())) <
+        static_cast<std::size_t>(end - buffer_.get())) {
+        end = CutAtCtrlZ(begin, end);
+        nextCtrlZ_ = kUnknown;
+    }
+    if (HasLoneCr(begin, end)) end = DropLoneCrs(begin, end);
+    return {begin, static_cast<std::size_t>(end - begin)};
+}
+
+// Removes from every Ctrl-Z of [begin, end) to the end of its physical line, its LF kept, or
+// ends the data at a Ctrl-Z that starts a line; returns the new end.
+char* TextFile::CutAtCtrlZ(char* begin, char* end) {
+    for (char* z = begin; (z = static_cast<char*>(std::memchr(z, kCtrlZ, end - z))) != nullptr;) {
+        if (LineStart(begin, z) == z) {
+            ended_ = true;
+            return z;
+        }
+        auto* lf = static_cast<char*>(std::memchr(z, '\n', end - z));
+        char* rest = lf == nullptr ? end : lf;
+        std::memmove(z, rest, static_cast<std::size_t>(end - rest));
+        end -= rest - z;
+    }
+    return end;
+}
+
 // Moves the unread rest to the front of the buffer, grows the buffer when a single line
 // fills it, and reads the next block. False when the file has no more data.
 bool TextFile::Refill() {
@@ -113,7 +177,7 @@ bool TextFile::Refill() {
     }
     if (got == 0) return false;
     end_ += got;
-    loneCr_ = HasLoneCr(buffer_.get(), buffer_.get() + end_);
+    loneCr_ = LoneCr::Unknown;
     return true;
 }
 
@@ -172,7 +236,10 @@ bool TextFile::Finish(char* begin, char* end, std::string_view& line) {
         end = data + ctrlZ;
         cutByCtrlZ_ = true;
     }
-    if (!loneCr_) {
+    if (loneCr_ == LoneCr::Unknown) {
+        loneCr_ = HasLoneCr(data, data + end_) ? LoneCr::Some : LoneCr::None;
+    }
+    if (loneCr_ == LoneCr::None) {
         // Every CR of the buffer ends a line, so this line has at most the one before its LF.
         if (end > begin && end[-1] == '\r') --end;
         line = {begin, static_cast<std::size_t>(end - begin)};

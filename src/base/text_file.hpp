@@ -33,6 +33,14 @@ public:
     // be read.
     bool NextLine(std::string_view& line);
 
+    // Sets `lines` to the next lines as one block in our own buffer and returns true, or
+    // returns false at the end of the data. The block holds whole lines, each ended by LF or
+    // CR LF but the data's last, with the line rules applied in place: no lone CR, and no
+    // Ctrl-Z (the rest of its physical line removed, or the data ended there). Every physical
+    // line keeps its LF, so counting them numbers the lines. The view stays valid until the
+    // next call. Throws InOutError when the file cannot be read.
+    bool NextLines(std::string_view& lines);
+
     // Returns the number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
@@ -45,6 +53,8 @@ private:
     std::size_t ReadBlock(char* into, std::size_t size);
     std::size_t DecodeUtf16();
     bool Finish(char* begin, char* end, std::string_view& line);
+    std::string_view CleanLines(char* begin, char* end);
+    char* CutAtCtrlZ(char* begin, char* end);
     std::size_t NextByte(std::size_t& cached, char byte, std::size_t from) const;
 
     static constexpr std::size_t kBlockSize = 1024 * 1024;
@@ -66,7 +76,8 @@ private:
     std::size_t nextCtrlZ_ = kUnknown;  // the same for Ctrl-Z
     bool ended_ = false;                // a Ctrl-Z at the start of a line ended the data
     bool cutByCtrlZ_ = false;         // the last line was cut by a Ctrl-Z
-    bool loneCr_ = true;                // the buffer may hold a CR that ends no line
+    // Whether the buffer holds a CR that ends no line; looked for once a block, by NextLine.
+    enum class LoneCr : unsigned char { Unknown, None, Some } loneCr_ = LoneCr::Unknown;
     long lineNumber_ = 0;
     bool checkMark_ = false;  // the first block is still to be tested for a UTF-16 mark
     bool utf16_ = false;      // the file is UTF-16: buffer_ holds its decoded text

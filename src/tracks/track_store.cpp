@@ -6,14 +6,11 @@ namespace omvo::tracks {
 
 namespace {
 
-constexpr char kQuestion = 15;
-
 constexpr std::array<char, 256> MakeCodes() {
     std::array<char, 256> codes{};
-    for (char& code : codes) code = kQuestion;
-    for (int d = 0; d <= 9; ++d) codes['0' + d] = static_cast<char>(d);
-    codes['.'] = 10;
-    codes['-'] = 11;
+    for (std::size_t c = 0; c < codes.size(); ++c) {
+        codes[c] = static_cast<char>(PackedNumber::CodeOf(static_cast<char>(c)));
+    }
     return codes;
 }
 

@@ -18,6 +18,14 @@ public:
     static constexpr std::size_t kCapacity = 15;
 
     void assign(std::string_view text);
+    // Requires `codes` to hold `size` (at most kCapacity) characters as CodeOf gives them,
+    // the first in the lowest four bits.
+    void assignCodes(std::uint64_t codes, std::size_t size) { bits_ = (codes << 4) | size; }
+    // Returns the four-bit code of a character.
+    static constexpr std::uint64_t CodeOf(char c) {
+        if (c >= '0' && c <= '9') return static_cast<std::uint64_t>(c - '0');
+        return c == '.' ? 10 : c == '-' ? 11 : 15;
+    }
     std::size_t size() const { return static_cast<std::size_t>(bits_ & 0xF); }
     void AppendTo(std::string& out) const;
     std::string str() const {

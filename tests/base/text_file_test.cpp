@@ -22,6 +22,29 @@ std::vector<std::string> LinesOf(const std::string& path,
     return lines;
 }
 
+// The lines of the blocks NextLines gives: split at LF, without the CR of a CR LF.
+std::vector<std::string> LinesOfBlocks(const std::string& path,
+                                       FileDecoding decoding = FileDecoding::Bytes) {
+    TextFile file(path, decoding);
+    std::vector<std::string> lines;
+    std::string_view block;
+    while (file.NextLines(block)) {
+        while (!block.empty()) {
+            const std::size_t lf = block.find('\n');
+            std::string_view line = block.substr(0, lf);
+            if (lf != std::string_view::npos && line.ends_with('\r')) line.remove_suffix(1);
+            lines.emplace_back(line);
+            block.remove_prefix(lf == std::string_view::npos ? block.size() : lf + 1);
+        }
+    }
+    file.Close();
+    return lines;
+}
+
+// Both readings of a file: line by line and block by block.
+using Reading = std::vector<std::string> (*)(const std::string&, FileDecoding);
+constexpr Reading kReadings[] = {LinesOf, LinesOfBlocks};
+
 struct LineCase {
     const char* what;
     std::string bytes;
@@ -51,7 +74,8 @@ TEST(TextFile, SplitsLinesByTheToolsLineEndRules) {
     test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(LinesOf(dir.Write("f.txt", c.bytes)), c.lines);
+        const std::string path = dir.Write("f.txt", c.bytes);
+        for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Bytes), c.lines);
     }
 }
 
@@ -61,11 +85,14 @@ TEST(TextFile, ReadsLinesLongerThanItsBlock) {
     longLine[12345] = '\r';
     std::string expected = longLine;
     expected.erase(12345, 1);
-    auto lines = LinesOf(dir.Write("long.txt", "head\r\n" + longLine + "\r\ntail"));
-    ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(lines[0], "head");
-    EXPECT_EQ(lines[1], expected);
-    EXPECT_EQ(lines[2], "tail");
+    const std::string path = dir.Write("long.txt", "head\r\n" + longLine + "\r\ntail");
+    for (const Reading read : kReadings) {
+        const std::vector<std::string> lines = read(path, FileDecoding::Bytes);
+        ASSERT_EQ(lines.size(), 3u);
+        EXPECT_EQ(lines[0], "head");
+        EXPECT_EQ(lines[1], expected);
+        EXPECT_EQ(lines[2], "tail");
+    }
 }
 
 TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
@@ -82,7 +109,8 @@ TEST(TextFile, SplitsLinesThatStraddleBlockBoundaries) {
         }
         content += line + (i % 3 == 0 ? "\r\n" : "\n");
     }
-    EXPECT_EQ(LinesOf(dir.Write("many.txt", content)), expected);
+    const std::string path = dir.Write("many.txt", content);
+    for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Bytes), expected);
 }
 
 TEST(TextFile, DecodesUtf16FilesByTheirByteOrderMark) {
@@ -125,7 +153,8 @@ TEST(TextFile, DecodesUtf16FilesByTheirByteOrderMark) {
     test::TempDir dir;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(LinesOf(dir.Write("f.txt", c.bytes), c.decoding), c.lines);
+        const std::string path = dir.Write("f.txt", c.bytes);
+        for (const Reading read : kReadings) EXPECT_EQ(read(path, c.decoding), c.lines);
     }
 }
 
@@ -142,9 +171,8 @@ TEST(TextFile, DecodesLongUtf16FilesWhole) {
         expected.push_back(line);
     }
     test::TempDir dir;
-    EXPECT_EQ(LinesOf(dir.Write("long.txt", test::Utf16Bytes(text, true)),
-                      FileDecoding::Utf16ByMark),
-              expected);
+    const std::string path = dir.Write("long.txt", test::Utf16Bytes(text, true));
+    for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Utf16ByMark), expected);
 }
 
 TEST(TextFile, CountsPhysicalLines) {

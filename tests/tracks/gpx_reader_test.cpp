@@ -15,9 +15,15 @@
 #include "support/console_capture.hpp"
 #include "support/temp_dir.hpp"
 #include "support/utf16_bytes.hpp"
+#include "tracks/detail/gpx_number.hpp"
+#include "tracks/detail/gpx_time.hpp"
 
 namespace omvo::tracks {
 namespace {
+
+using detail::IsNumberChar;
+using detail::ParseCoordinate;
+using detail::TrimTrailingZeros;
 
 struct StoredPoint {
     std::string lat, lon, ele, time;
@@ -538,6 +544,37 @@ TEST(GpxReader, RefillsTheStoreForEveryTrack) {
     ExpectPoints(store, {{"54.7", "20.5", "0", "", true}});
     EXPECT_EQ(store.segmentCount, 1);
     EXPECT_EQ(store.path, dir.File("short.gpx"));
+}
+
+// Lines, start tags over several lines and a Ctrl-Z cut fall on every place of the blocks
+// the file is read in.
+TEST(GpxReader, ReadsPointsAcrossTheBlocksOfALongFile) {
+    std::string gpx = "<gpx><trk><trkseg>\r\n";
+    std::vector<StoredPoint> expected;
+    for (int i = 0; gpx.size() < 3 * 1024 * 1024; ++i) {
+        const std::string lat = "54." + std::to_string(100000 + i % 800000) + "7";
+        const std::string ele = std::to_string(i % 500);
+        switch (i % 4) {
+            case 0:
+                gpx += "<trkpt lat=\"" + lat + "\" lon=\"20.5\"><ele>" + ele + "</ele></trkpt>\r\n";
+                break;
+            case 1:
+                gpx += "  <trkpt lat=\"" + lat + "\"\r\n    lon=\"20.5\">\r\n    <ele>" + ele +
+                       "</ele>\r\n  </trkpt>\r\n";
+                break;
+            case 2:
+                gpx += "<trkpt lat=\"" + lat + "\" lon=\"20.5\"><ele>" + ele + "\x1A" "9</ele>\n</trkpt>\n";
+                break;
+            default:
+                gpx += "<trkpt lat=\"" + lat + "\"\r\n lon=\"20.5\"\n/>\n";
+                expected.push_back({lat, "20.5", expected.back().ele, "", false});
+                continue;
+        }
+        expected.push_back({lat, "20.5", ele, "", expected.empty()});
+    }
+    const TrackStore store = Load(gpx);
+    ExpectPoints(store, expected);
+    EXPECT_TRUE(store.warnings.empty());
 }
 
 TEST(GpxReader, LoadsFilesOfRealDevices) {

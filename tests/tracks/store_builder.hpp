@@ -4,7 +4,8 @@
 #include <string>
 #include <string_view>
 
-#include "tracks/gpx_reader.hpp"
+#include "tracks/detail/gpx_number.hpp"
+#include "tracks/detail/gpx_time.hpp"
 #include "tracks/track_store.hpp"
 
 namespace omvo::tracks::test {
@@ -16,9 +17,9 @@ inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view l
     point.lat.assign(lat);
     point.lon.assign(lon);
     point.ele.assign(ele);
-    SetPointTime(point, time);
-    point.latValue = ParseCoordinate(lat).value();
-    point.lonValue = ParseCoordinate(lon).value();
+    detail::SetPointTime(point, time);
+    point.latValue = detail::ParseCoordinate(lat).value();
+    point.lonValue = detail::ParseCoordinate(lon).value();
     point.kept = true;
     point.segmentStart = segmentStart || store.points.size() == 1;
     if (point.segmentStart) ++store.segmentCount;

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace omvo::tracks {
+namespace omvo::tracks::detail {
 
 class GpxPrefixes {
 public:
@@ -18,12 +18,12 @@ public:
         if (line.find(kBinding) != std::string_view::npos) TakeBindings(line);
     }
 
-    // True while no prefix is bound to the GPX namespace.
+    // Returns true while no prefix is bound to the GPX namespace.
     bool empty() const { return prefixes_.empty(); }
 
-    // The length of `marker` (such as "<trkpt" or "</trkpt>") at the start of `text`, written
-    // plainly or with a GPX prefix after its '<' or "</" ("<ns2:trkpt"); 0 when it is not
-    // there.
+    // Returns the length of `marker` (such as "<trkpt" or "</trkpt>") at the start of `text`,
+    // written plainly or with a GPX prefix after its '<' or "</" ("<ns2:trkpt"); 0 when it is
+    // not there.
     std::size_t MarkerLength(std::string_view text, std::string_view marker) const {
         if (text.starts_with(marker)) return marker.size();
         return prefixes_.empty() ? 0 : PrefixedMarkerLength(text, marker);
@@ -38,4 +38,4 @@ private:
     std::vector<std::string> prefixes_;  // each with its ':'
 };
 
-}  // namespace omvo::tracks
+}  // namespace omvo::tracks::detail

@@ -1,4 +1,4 @@
-#include "tracks/iso_time.hpp"
+#include "tracks/detail/iso_time.hpp"
 
 #include <cstdint>
 #include <optional>
@@ -6,7 +6,7 @@
 #include "base/calendar.hpp"
 #include "base/decimal.hpp"
 
-namespace omvo::tracks {
+namespace omvo::tracks::detail {
 
 namespace {
 
@@ -71,4 +71,4 @@ PointTime ReadIsoTime(std::string_view text) {
     return {TimeKind::Valid, *local - std::int64_t{offsetMinutes} * 60, nanoseconds};
 }
 
-}  // namespace omvo::tracks
+}  // namespace omvo::tracks::detail

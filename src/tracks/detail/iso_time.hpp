@@ -6,7 +6,7 @@
 
 #include "tracks/track_store.hpp"
 
-namespace omvo::tracks {
+namespace omvo::tracks::detail {
 
 // Reads YYYY-MM-DDThh:mm:ss, an optional '.' and one or more digits, then an optional "Z" or
 // +hh:mm / -hh:mm (converted to UTC; a time without a zone is taken as written); blanks and
@@ -14,4 +14,4 @@ namespace omvo::tracks {
 // Invalid for one of this shape that names no valid date, time of day or offset.
 PointTime ReadIsoTime(std::string_view text);
 
-}  // namespace omvo::tracks
+}  // namespace omvo::tracks::detail

@@ -1,8 +1,8 @@
-#include "tracks/gpx_namespace.hpp"
+#include "tracks/detail/gpx_namespace.hpp"
 
 #include <algorithm>
 
-namespace omvo::tracks {
+namespace omvo::tracks::detail {
 
 namespace {
 
@@ -59,4 +59,4 @@ std::size_t GpxPrefixes::PrefixedMarkerLength(std::string_view text,
     return 0;
 }
 
-}  // namespace omvo::tracks
+}  // namespace omvo::tracks::detail
