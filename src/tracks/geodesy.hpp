@@ -14,6 +14,9 @@ double PointDistanceKm(const TrackPoint& a, const TrackPoint& b);
 // form but no valid date and time (the speed is then 10000.0 as well).
 double PointSpeedKmh(const TrackPoint& a, const TrackPoint& b, bool* badTime = nullptr);
 
+// Returns PointSpeedKmh(a, b, badTime) >= minKmh, mostly without its cosine.
+bool IsSpeedAtLeast(const TrackPoint& a, const TrackPoint& b, double minKmh, bool* badTime);
+
 // Returns the orientation of a leg (not its direction of travel), in degrees, above -45 up
 // to 135.
 double LegDirection(double dlat, double dlon);

@@ -26,7 +26,7 @@ bool SpeedFilter(TrackStore& store, double minspeed) {
     std::vector<TrackPoint>& points = store.points;
     bool badTime = false;
     for (std::size_t i = 1; i + 1 < points.size(); ++i) {
-        points[i].kept = PointSpeedKmh(points[i - 1], points[i], &badTime) >= minspeed;
+        points[i].kept = IsSpeedAtLeast(points[i - 1], points[i], minspeed, &badTime);
     }
     return badTime;
 }

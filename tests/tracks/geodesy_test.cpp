@@ -81,6 +81,38 @@ TEST(Speed, DividesDistanceByTimeOnlyForTwoValidIncreasingTimes) {
     }
 }
 
+// The speed test of thinning skips the cosine when the north-south part alone is fast
+// enough; it must judge every pair as the full speed does, right at the threshold too.
+TEST(Speed, AtLeastJudgesAsTheFullSpeedDoes) {
+    const char* const times[] = {"2012-05-01T10:00:00Z", "2012-05-01T10:00:01Z",
+                                 "2012-05-01T10:00:01.5Z", "2012-05-01T10:06:00Z", "",
+                                 "2012-13-01T10:00:00Z"};
+    const char* const lats[] = {"54.7", "54.70001", "54.6999", "54.71", "-54.7", "89.9999"};
+    const char* const lons[] = {"20.5", "20.50001", "20.4999", "20.6", "-160.5", "20.5"};
+    TrackStore store;
+    for (std::size_t i = 0; i < std::size(lats); ++i) {
+        for (std::size_t j = 0; j < std::size(times); ++j) {
+            AddPoint(store, lats[i], lons[(i + j) % std::size(lons)], times[j]);
+        }
+    }
+    int judged = 0;
+    for (const TrackPoint& a : store.points) {
+        for (const TrackPoint& b : store.points) {
+            const double speed = PointSpeedKmh(a, b);
+            for (const double min : {0.0, 3.0, 50.0, speed, std::nextafter(speed, 0.0),
+                                     std::nextafter(speed, 1e300)}) {
+                bool fullBad = false;
+                bool bad = false;
+                const bool full = PointSpeedKmh(a, b, &fullBad) >= min;
+                ASSERT_EQ(IsSpeedAtLeast(a, b, min, &bad), full) << speed << " against " << min;
+                ASSERT_EQ(bad, fullBad);
+                ++judged;
+            }
+        }
+    }
+    EXPECT_EQ(judged, 36 * 36 * 6);
+}
+
 TEST(Turn, LegOrientationIgnoresTheDirectionOfTravel) {
     const struct {
         double dlat, dlon, direction;
