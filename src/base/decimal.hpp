@@ -17,6 +17,9 @@ std::optional<double> ParseDecimal(std::string_view text);
 // Returns true for the ASCII digits 0 to 9.
 inline bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
+// Returns true for a blank or a tab, the spaces allowed around numbers and names.
+inline bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+
 // Returns the value of the `count` digits at `from` of the text. Requires them to be digits.
 inline int DigitsValue(std::string_view text, std::size_t from, std::size_t count) {
     int value = 0;

@@ -2,14 +2,16 @@
 
 #include <algorithm>
 
+#include "base/decimal.hpp"
+
 namespace omvo::tracks::detail {
 
 namespace {
 
+using base::IsBlank;
+
 constexpr std::string_view kGpxNamespaces[] = {"http://www.topografix.com/GPX/1/0",
                                                "http://www.topografix.com/GPX/1/1"};
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // A character of a prefix: anything up to a blank, '=', ':', a quote or markup.
 bool IsNameChar(char c) {

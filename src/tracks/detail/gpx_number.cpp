@@ -13,6 +13,7 @@ namespace omvo::tracks::detail {
 namespace {
 
 using base::IsDigit;
+using base::IsBlank;
 
 constexpr std::size_t kCapacity = PackedNumber::kCapacity;
 
@@ -41,8 +42,6 @@ std::optional<double> ParseLongCoordinate(std::string_view text, bool negative) 
     if (ec != std::errc() || end != last) return std::nullopt;
     return negative ? -value : value;
 }
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 // Returns the position of the first `name` in `tag` at or after `from`, or npos.
 std::size_t FindName(std::string_view tag, std::string_view name, std::size_t from) {

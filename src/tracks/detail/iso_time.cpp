@@ -11,8 +11,7 @@ namespace omvo::tracks::detail {
 namespace {
 
 using base::IsDigit;
-
-bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+using base::IsBlank;
 
 // True when text[at] is `c`, or a digit for '9', for every character of the pattern.
 bool HasShape(std::string_view text, std::size_t at, std::string_view pattern) {
