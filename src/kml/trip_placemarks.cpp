@@ -64,10 +64,8 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
         text += styleId;
         text += "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n<coordinates>\r\n";
 
-        // The segment runs from its first point up to the point before the next segment
-        // start, or to the last point of the track.
-        const std::size_t first = next;
-        for (; next < points.size() && (next == first || !points[next].segmentStart); ++next) {
+        const std::size_t end = store.SegmentEnd(next);
+        for (; next < end; ++next) {
             if (points[next].kept) AppendTuple(text, points[next]);
         }
 

@@ -80,6 +80,13 @@ struct TrackStore {
     std::vector<std::string> warnings;  // of the load, for the console
 
     std::size_t pointCount() const { return points.size(); }
+    // Returns the end of the segment that starts at point `first`: the next segment start
+    // after it, or the end of the track.
+    std::size_t SegmentEnd(std::size_t first) const {
+        std::size_t end = first + 1;
+        while (end < points.size() && !points[end].segmentStart) ++end;
+        return end < points.size() ? end : points.size();
+    }
     void Reset() {
         points.clear();
         segmentCount = 0;

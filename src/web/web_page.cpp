@@ -282,8 +282,7 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
                StyleIndex(catalogue::StyleIdOf(tripClass)), LayersOf(route));
     entry_ += '[';
 
-    // The segments as the documents cut them: each from its first point up to the point
-    // before the next segment start, or to the last point of the track.
+    // The segments as the documents cut them.
     std::size_t next = 0;
     for (int segment = 1; segment <= segmentCount; ++segment) {
         if (segment > 1) entry_ += ',';
@@ -293,8 +292,8 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
         AppendJsonString(entry_, segmentName);
         entry_ += ",[";
         bool firstPoint = true;
-        const std::size_t first = next;
-        for (; next < points.size() && (next == first || !points[next].segmentStart); ++next) {
+        const std::size_t end = store.SegmentEnd(next);
+        for (; next < end; ++next) {
             const tracks::TrackPoint& point = points[next];
             if (!point.kept) continue;
             if (!firstPoint) entry_ += ',';
