@@ -21,8 +21,8 @@ std::string_view CleanLine(std::string_view line) {
     return line;
 }
 
-// For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
-// value and the value must be a number.
+// Writes that the key's value is not what it must be, naming the settings file, and stops
+// the run.
 [[noreturn]] void StopOnBadValue(const std::string& settingsPath, std::string_view key,
                                  std::string_view what, std::string_view value) {
     std::string message = "omvo-covering: settings file ";
@@ -32,6 +32,8 @@ std::string_view CleanLine(std::string_view line) {
     throw base::RunStop(1);
 }
 
+// For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
+// value and the value must be a number.
 void TakeNumber(std::string_view& line, std::string_view key, double& field,
                 const std::string& settingsPath) {
     std::size_t at = line.find(key);

@@ -53,8 +53,12 @@ std::exception_ptr Load(const std::string& path, const tracks::ReadOptions& opti
 }  // namespace
 
 struct TrackLoader::Shared {
-    Shared(std::vector<std::string> paths, const tracks::ReadOptions& options, std::size_t ahead)
-        : paths(std::move(paths)), options(options), ahead(ahead < 1 ? 1 : ahead), slots(this->paths.size()),
+    Shared(std::vector<std::string> paths, const tracks::ReadOptions& options,
+           std::size_t ahead)
+        : paths(std::move(paths)),
+          options(options),
+          ahead(ahead < 1 ? 1 : ahead),
+          slots(this->paths.size()),
           end(this->paths.size()) {}
 
     const std::vector<std::string> paths;
@@ -129,7 +133,8 @@ std::unique_ptr<LoadedTrack> TrackLoader::Take(std::size_t k) {
         s.changed.wait(lock, [&] { return s.busy == 0; });
         if (track == nullptr) track = s.SpareTrack();
         lock.unlock();
-        if (const std::exception_ptr lost = Load(s.paths[k], s.options, track)) std::rethrow_exception(lost);
+        const std::exception_ptr lost = Load(s.paths[k], s.options, track);
+        if (lost) std::rethrow_exception(lost);
         lock.lock();
     }
     s.taken = k + 1;
@@ -161,18 +166,14 @@ void TrackLoader::Work(const std::shared_ptr<Shared>& shared) {
         lock.lock();
         --s.busy;
         Slot& slot = s.slots[k];
-        if (track != nullptr && track->failure && IsTooManyOpenFiles(track->failure)) {
-            // The run loads this track and every later one itself, one at a time.
-            slot.forRun = true;
-            slot.track = std::move(track);
-            s.end = std::min(s.end, k + 1);
-        } else {
-            slot.done = true;
-            slot.track = std::move(track);
-            slot.lost = lost;
-            // The run stops at a missing or failed track: nothing after it is worth loading.
-            if (lost || !slot.track->found || slot.track->failure) s.end = std::min(s.end, k + 1);
-        }
+        // Out of file descriptors, the run loads this track and every later one itself, one
+        // at a time.
+        slot.forRun = track != nullptr && track->failure && IsTooManyOpenFiles(track->failure);
+        slot.done = !slot.forRun;
+        slot.track = std::move(track);
+        slot.lost = lost;
+        // The run stops at a missing or failed track: nothing after it is worth loading.
+        if (lost || !slot.track->found || slot.track->failure) s.end = std::min(s.end, k + 1);
         s.changed.notify_all();
     }
 }

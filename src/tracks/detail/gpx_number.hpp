@@ -28,9 +28,9 @@ struct NumberText {
     std::optional<double> stored;  // the value of that text; nothing when it is no number
     std::optional<double> whole;   // the value of the whole trimmed text
 
-    // Returns nothing; makes the number one of no characters.
+    // Makes the number one of no characters.
     void Clear() { *this = NumberText{}; }
-    // Returns nothing; takes `run`, a run of number characters.
+    // Takes `run`, a run of number characters.
     void Set(std::string_view run);
 };
 

@@ -99,7 +99,8 @@ struct Piece {
     const char* ele = nullptr;   // right after the piece's first "<ele>", when it has one
     const char* time = nullptr;  // right after the piece's first "<time>", when it has one
     const char* timeEnd = nullptr;  // the next '<' after it, or the end of its line
-    bool closesPoint = false;    // by "</trkpt>", by "/>" of its own start tag or of the one before
+    bool closesPoint = false;    // by "</trkpt>", or by the "/>" of its own start tag or of
+                                 // the one before
     long line = 0;               // the number of its line (of the first line of a joined tag)
 
     // Returns the text from the elevation to the end of the piece.
@@ -117,11 +118,11 @@ class GpxScanner {
 public:
     GpxScanner(PointCollector& points, MarkerNames& names) : points_(points), names_(names) {}
 
-    // Returns nothing; hands the pieces of `lines` to the point collector. Requires whole lines, each
-    // ended by LF or CR LF but the data's last, without any other CR.
+    // Hands the pieces of `lines` to the point collector. Requires whole lines, each ended
+    // by LF or CR LF but the data's last, without any other CR.
     void Scan(std::string_view lines);
 
-    // Returns nothing; ends the data: a start tag still open is handed over as it stands.
+    // Ends the data: a start tag still open is handed over as it stands.
     void Finish();
 
 private:

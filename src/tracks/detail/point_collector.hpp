@@ -20,7 +20,7 @@ public:
     PointCollector(TrackStore& store, const PointElements& elements, bool isoTimes)
         : store_(store), pointName_(elements.pointName), isoTimes_(isoTimes) {}
 
-    // Returns nothing; takes the next piece of the text.
+    // Takes the next piece of the text.
     void Take(const Piece& piece) {
         switch (piece.start) {
             case PieceStart::Track:
