@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "base/errors.hpp"
@@ -41,34 +42,34 @@ TEST(OutputSet, ReplacesAnyNumberOfFilesTogetherAtCommit) {
     EXPECT_EQ(ReadFile(dir.File("b")), dir.File("b"));
 }
 
-TEST(OutputSet, PutsBackTheFilesOfACommitThatAKillCutShort) {
-    TempDir dir;
-    // Killed after "b" was replaced: its earlier file is kept aside, "a" is the earlier one.
-    dir.Write("a", "old a");
-    dir.Write("b", "new b");
-    dir.Write("b.old.tmp", "old b");
-    dir.Write("a.tmp", "new a");
-    {
-        OutputSet set({dir.File("a"), dir.File("b")});
-        EXPECT_EQ(ReadFile(dir.File("a")), "old a");
-        EXPECT_EQ(ReadFile(dir.File("b")), "old b");
-        EXPECT_EQ(ReadFile(dir.File("a.tmp")), "");  // made anew
+TEST(OutputSet, RepairsACommitThatAKillCutShortWithTheFilesOfOneRun) {
+    const struct {
+        const char* what;
+        std::vector<std::pair<const char*, const char*>> left;  // name, content
+        const char* a;
+        const char* b;
+    } cases[] = {
+        {"killed after \"b\" was replaced: the earlier files are put back",
+         {{"a", "old a"}, {"b", "new b"}, {"b.old.tmp", "old b"}, {"a.tmp", "new a"}},
+         "old a",
+         "old b"},
+        {"killed while the earlier files were removed: the new ones stay",
+         {{"a", "new a"}, {"b", "new b"}, {"a.old.tmp", "old a"}},
+         "new a",
+         "new b"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        for (const auto& [name, content] : c.left) dir.Write(name, content);
+        {
+            OutputSet set({dir.File("a"), dir.File("b")});
+            EXPECT_EQ(ReadFile(dir.File("a")), c.a);
+            EXPECT_EQ(ReadFile(dir.File("b")), c.b);
+            EXPECT_EQ(ReadFile(dir.File("a.tmp")), "");  // made anew
+        }
+        EXPECT_EQ(Names(dir), (std::vector<std::string>{"a", "b"}));
     }
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{"a", "b"}));
-}
-
-TEST(OutputSet, KeepsTheNewFilesWhenAKillCameAfterEveryFileWasReplaced) {
-    TempDir dir;
-    // Killed while the earlier files were being removed: "b" is gone, "a" is still aside.
-    dir.Write("a", "new a");
-    dir.Write("b", "new b");
-    dir.Write("a.old.tmp", "old a");
-    {
-        OutputSet set({dir.File("a"), dir.File("b")});
-        EXPECT_EQ(ReadFile(dir.File("a")), "new a");
-        EXPECT_EQ(ReadFile(dir.File("b")), "new b");
-    }
-    EXPECT_EQ(Names(dir), (std::vector<std::string>{"a", "b"}));
 }
 
 TEST(OutputSet, RefusesASecondSetInTheSameFolderWhileOneIsOpen) {
