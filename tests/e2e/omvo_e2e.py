@@ -7,6 +7,7 @@ import shutil
 import signal
 import subprocess
 import tempfile
+import time
 import unittest
 
 EXE = os.environ.get("OMVO_EXE", "")
@@ -135,11 +136,25 @@ def stop_after_first_trip(test, box, signo):
         names = os.listdir(box.path("kml"))
         process.send_signal(signo)
         process.communicate(timeout=60)
+        if WINDOWS:
+            wait_for_wine_to_close_files(box.path("kml"))
     finally:
         if process.poll() is None:
             process.kill()
             process.wait()
     return process.returncode, names
+
+
+def wait_for_wine_to_close_files(folder, seconds=20):
+    """Waits until no temporary name is left in the folder, or the time is up.
+
+    A Windows program's removal of a file it still has open takes effect when its handles
+    close: on Windows as the program ends, under Wine when Wine's server gets to it after the
+    program's Linux process has ended, a moment later on a busy machine. A name that never goes is still there when the time is up, for the test to see."""
+    deadline = time.monotonic() + seconds
+    while (any(name.endswith(".tmp") for name in os.listdir(folder)) and
+           time.monotonic() < deadline):
+        time.sleep(0.02)
 
 
 def failure_report(message):
