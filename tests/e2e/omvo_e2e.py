@@ -85,6 +85,11 @@ class Sandbox:
         with open(self.path(name), "rb") as f:
             return f.read()
 
+    def files(self, folder):
+        """Every file in a folder of the sandbox, by name, with its bytes."""
+        return {name: self.read(os.path.join(folder, name))
+                for name in os.listdir(self.path(folder))}
+
     def exists(self, name):
         return os.path.exists(self.path(name))
 

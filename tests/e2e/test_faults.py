@@ -31,6 +31,17 @@ def gpx(points):
     return "\n".join(lines) + "\n"
 
 
+def write_long_archive(box, trips, points):
+    """A run of a few seconds: many trips, each a link to one long track."""
+    box.write("list.txt", trip_list(trips))
+    box.write("long.gpx", gpx(points))
+    for i in range(trips):
+        link = box.path("gpx/ab%03dtr.gpx" % i)
+        if os.path.lexists(link):
+            os.remove(link)
+        os.symlink(box.path("long.gpx"), link)
+
+
 class Faults(SandboxTest):
     def setUp(self):
         super().setUp()
@@ -51,7 +62,7 @@ class Faults(SandboxTest):
         return self.documents()
 
     def documents(self):
-        return {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
+        return self.box.files("kml")
 
     def assert_stopped(self, result, message, path):
         self.assertEqual(result.code, 1, result.err)
@@ -145,12 +156,7 @@ class Faults(SandboxTest):
 
     def test_stop_signal_removes_the_temporary_documents(self):
         earlier = self.earlier_run()
-        # A long run: many trips, each a link to one track of 200 000 points.
-        self.box.write("list.txt", trip_list(200))
-        self.box.write("long.gpx", gpx(200000))
-        os.remove(self.box.path("gpx/ab000tr.gpx"))
-        for i in range(200):
-            os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
+        write_long_archive(self.box, trips=200, points=200000)
         temporary = sorted(name + ".tmp" for name in earlier)
 
         # Windows knows only Ctrl-C and its kin, which Wine makes of SIGINT; a stopped program

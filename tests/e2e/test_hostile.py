@@ -13,7 +13,7 @@ import subprocess
 import unittest
 
 from omvo_e2e import WINDOWS, SandboxTest, cp866, failure_report
-from test_faults import gpx, trip_list
+from test_faults import gpx, trip_list, write_long_archive
 
 FAILING_ALLOCATION = os.environ.get("OMVO_FAILING_ALLOCATION", "")
 SANITIZED = os.environ.get("OMVO_SANITIZED", "0") == "1"
@@ -40,15 +40,11 @@ class Hostile(SandboxTest):
             self.box.write("gpx/ab%03dtr.gpx" % i, gpx(points))
 
     def long_archive(self, trips=60, points=50000):
-        """A run of a few seconds: many trips, each a link to one long track."""
         self.box.settings()
-        self.box.write("list.txt", trip_list(trips))
-        self.box.write("long.gpx", gpx(points))
-        for i in range(trips):
-            os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
+        write_long_archive(self.box, trips, points)
 
     def documents(self):
-        return {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
+        return self.box.files("kml")
 
     def good_run(self):
         """Runs the tool as it should run; returns its console output and documents."""

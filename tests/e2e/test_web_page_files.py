@@ -7,7 +7,7 @@ import signal
 import unittest
 
 from omvo_e2e import WINDOWS, SandboxTest, failure_report, stop_after_first_trip
-from test_faults import gpx, trip_list
+from test_faults import gpx, trip_list, write_long_archive
 
 PAGE = "omvo-covering.html"
 DOCUMENTS = ["omvo-covering.kml", "omvo-covering_far.kml", "omvo-covering_klg.kml"]
@@ -23,7 +23,7 @@ class WebPageFiles(SandboxTest):
         return self.box.run()
 
     def files(self):
-        return {name: self.box.read("kml/" + name) for name in os.listdir(self.box.path("kml"))}
+        return self.box.files("kml")
 
     def test_the_page_comes_and_goes_with_the_documents(self):
         result = self.run_with_page()
@@ -72,11 +72,7 @@ class WebPageFiles(SandboxTest):
         result = self.run_with_page()
         self.assertEqual(result.code, 0)
         earlier = self.files()
-        self.box.write("list.txt", trip_list(200))
-        self.box.write("long.gpx", gpx(200000))
-        os.remove(self.box.path("gpx/ab000tr.gpx"))
-        for i in range(200):
-            os.symlink(self.box.path("long.gpx"), self.box.path("gpx/ab%03dtr.gpx" % i))
+        write_long_archive(self.box, trips=200, points=200000)
         signo, exit_code = (signal.SIGINT, 0x3A) if WINDOWS else (signal.SIGTERM,
                                                                   -signal.SIGTERM)
         code, names = stop_after_first_trip(self, self.box, signo)
