@@ -78,7 +78,7 @@ void OutputSet::Lock() {
     errno = 0;
     if (lock_.TryLock(first)) return;
     if (errno != EWOULDBLOCK && errno != EAGAIN) ThrowLastError(EIO, first);
-    std::string folder = first.substr(0, first.size() - FileNameOf(first).size());
+    const std::string_view folder = FolderPart(first);
     std::string message = "omvo-covering: ";
     for (const Member& member : members_) {
         message.append(member.finalPath).append(&member == &members_.back() ? "" : ", ");
