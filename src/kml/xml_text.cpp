@@ -30,11 +30,24 @@ ByteKind KindOf(char c) { return kByteKinds[static_cast<unsigned char>(c)]; }
 constexpr std::string_view kCdataEnd = "]]>";
 constexpr std::string_view kSplitCdataEnd = "]]]]><![CDATA[>";
 
-// True when the "&" at position i begins one of the five predefined references.
+// The five predefined references and the characters they stand for.
+struct Reference {
+    std::string_view text;
+    char character;
+};
+constexpr Reference kReferences[] = {
+    {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
+
+// The predefined reference that begins at position i of text, or null.
+const Reference* ReferenceAt(std::string_view text, std::size_t i) {
+    for (const Reference& reference : kReferences) {
+        if (text.substr(i).starts_with(reference.text)) return &reference;
+    }
+    return nullptr;
+}
+
 bool BeginsReference(std::string_view text, std::size_t i) {
-    const std::string_view rest = text.substr(i + 1);
-    return rest.starts_with("amp;") || rest.starts_with("lt;") || rest.starts_with("gt;") ||
-           rest.starts_with("quot;") || rest.starts_with("apos;");
+    return ReferenceAt(text, i) != nullptr;
 }
 
 // The length of the UTF-8 sequence at position i of text, or 0 when the bytes there are
@@ -115,6 +128,22 @@ std::string EscapeText(std::string_view text) {
         }
     }
     return out;
+}
+
+std::string TextAsShown(std::string_view text) {
+    const std::string kept = DropControls(text);
+    std::string shown;
+    shown.reserve(kept.size());
+    for (std::size_t i = 0; i < kept.size();) {
+        const Reference* reference = kept[i] == '&' ? ReferenceAt(kept, i) : nullptr;
+        if (reference != nullptr) {
+            shown += reference->character;
+            i += reference->text.size();
+        } else {
+            shown += kept[i++];
+        }
+    }
+    return shown;
 }
 
 std::string CdataText(std::string_view text) {

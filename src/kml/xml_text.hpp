@@ -18,6 +18,10 @@ std::string DropControls(std::string_view text);
 // begins "&amp;", "&lt;", "&gt;", "&quot;" or "&apos;".
 std::string EscapeText(std::string_view text);
 
+// Returns the text as a reader of the document shows it after EscapeText: control
+// characters dropped, and the five references that text kept read as their characters.
+std::string TextAsShown(std::string_view text);
+
 // Returns the text for a CDATA section: control characters dropped, then each "]]>" written
 // as "]]]]><![CDATA[>".
 std::string CdataText(std::string_view text);

@@ -32,31 +32,6 @@ int LayersOf(kml::Route route) {
     return kMainLayer | kHomeLayer | kFarLayer;
 }
 
-// A name as a map viewer shows it after reading it from a document: escaped as the
-// documents escape names, then read back.
-std::string NameAsShown(std::string_view utf8Name) {
-    const std::string escaped = kml::EscapeText(utf8Name);
-    std::string shown;
-    shown.reserve(escaped.size());
-    for (std::size_t i = 0; i < escaped.size();) {
-        static constexpr std::pair<std::string_view, char> kReferences[] = {
-            {"&amp;", '&'}, {"&lt;", '<'}, {"&gt;", '>'}, {"&quot;", '"'}, {"&apos;", '\''}};
-        bool replaced = false;
-        if (escaped[i] == '&') {
-            for (const auto& [reference, c] : kReferences) {
-                if (escaped.compare(i, reference.size(), reference) == 0) {
-                    shown += c;
-                    i += reference.size();
-                    replaced = true;
-                    break;
-                }
-            }
-        }
-        if (!replaced) shown += escaped[i++];
-    }
-    return shown;
-}
-
 // The index of a style id among the six styles of the documents, or -1.
 int StyleIndex(std::string_view styleId) {
     for (std::size_t i = 0; i < kml::kLineStyles.size(); ++i) {
@@ -65,19 +40,24 @@ int StyleIndex(std::string_view styleId) {
     return -1;
 }
 
-// A coordinate of the track as the documents write it, as a JSON number; its value when the
-// text is no plain decimal (a text cut short, a character the store cannot keep).
-void AppendCoordinate(std::string& out, const tracks::PackedNumber& number, double value) {
-    char text[32];
-    std::string digits;  // fits in the string itself: no allocation
-    number.AppendTo(digits);
-    if (AppendJsonDecimal(out, digits)) return;
-    const std::to_chars_result written = std::to_chars(text, text + sizeof text, value);
+// A coordinate as a JSON number: its text when that is a plain decimal, else its value (a
+// text cut short, a character the store cannot keep), 0 when it has none.
+void AppendJsonNumber(std::string& out, std::string_view text, double value) {
+    if (AppendJsonDecimal(out, text)) return;
+    char digits[32];
+    const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
     if (written.ec == std::errc() && std::isfinite(value)) {
-        out.append(text, written.ptr);
+        out.append(digits, written.ptr);
     } else {
         out += '0';
     }
+}
+
+// A coordinate of the track as the documents write it, as a JSON number.
+void AppendCoordinate(std::string& out, const tracks::PackedNumber& number, double value) {
+    std::string digits;  // fits in the string itself: no allocation
+    number.AppendTo(digits);
+    AppendJsonNumber(out, digits, value);
 }
 
 void AppendKey(std::string& out, std::string_view key) {
@@ -218,12 +198,9 @@ void AppendCoordinatePairs(std::string& out, std::string_view coordinates) {
         if (!readable) continue;
         if (!first) out += ',';
         first = false;
-        for (int k = 0; k < 2; ++k) {
-            if (k == 1) out += ',';
-            if (AppendJsonDecimal(out, *texts[k])) continue;
-            char text[32];
-            out.append(text, std::to_chars(text, text + sizeof text, values[k]).ptr);
-        }
+        AppendJsonNumber(out, latText, values[0]);
+        out += ',';
+        AppendJsonNumber(out, lonText, values[1]);
     }
 }
 
@@ -256,7 +233,7 @@ void WebPage::StartEntry(const std::string* tripId, std::string_view heading,
 
 void WebPage::AddOverlay(const overlays::Overlay& overlay) {
     const overlays::OverlayDefinition& definition = overlay.definition;
-    const std::string name = NameAsShown(base::Cp1251ToUtf8(definition.name));
+    const std::string name = kml::TextAsShown(base::Cp1251ToUtf8(definition.name));
     StartEntry(nullptr, name, kml::DropControls(base::Cp1251ToUtf8(definition.descr)),
                StyleIndex(kml::DropControls(kml::DropInvalidUtf8(definition.style))),
                LayersOf(kml::Route::MainAndFar));
@@ -276,7 +253,7 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
     if (segmentCount <= 0 || points.empty()) return;
 
     const std::string id = kml::DropControls(base::Cp1251ToUtf8(catalogue::TripId(trip)));
-    const std::string name = NameAsShown(id);
+    const std::string name = kml::TextAsShown(id);
     StartEntry(&id, kml::DropControls(base::Cp1251ToUtf8(trip.heading)),
                kml::DropControls(kml::TripDescription(trip)),
                StyleIndex(catalogue::StyleIdOf(tripClass)), LayersOf(route));

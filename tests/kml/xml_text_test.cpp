@@ -35,6 +35,23 @@ TEST(EscapeText, WritesMarkupCharactersAsReferences) {
     }
 }
 
+TEST(TextAsShown, ReadsBackWhatEscapeTextWrites) {
+    const TextCase cases[] = {
+        {"plain", "Калуга - Таруса (2/3)", "Калуга - Таруса (2/3)"},
+        {"markup characters", "a<b>c & d", "a<b>c & d"},
+        {"references read", "&amp;&lt;&gt;&quot;&apos;", "&<>\"'"},
+        {"a reference beside a bare ampersand", "&amp & &amp;", "&amp & &"},
+        {"other references stay", "&nbsp;&#38;&AMP;", "&nbsp;&#38;&AMP;"},
+        {"no reference made of an escaped character", "<amp;&lt;amp;", "<amp;<amp;"},
+        {"controls dropped", std::string("a\0b\x01\x1F\x7F" "c", 7), "abc"},
+        {"control inside a reference", "&am\x01p;", "&"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(TextAsShown(c.in), c.out);
+    }
+}
+
 TEST(CdataText, SplitsEveryEndOfSection) {
     const TextCase cases[] = {
         {"plain", "<b>Озёра</b> & <br>", "<b>Озёра</b> & <br>"},
