@@ -67,6 +67,12 @@ struct TrackPoint {
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
+
+    void SetTime(const PointTime& time) {
+        timeKind = time.kind;
+        seconds = time.seconds;
+        nanoseconds = time.nanoseconds;
+    }
 };
 static_assert(sizeof(TrackPoint) <= 56, "a point must stay small: tracks can be long");
 

@@ -17,7 +17,7 @@ inline void AddPoint(TrackStore& store, std::string_view lat, std::string_view l
     point.lat.assign(lat);
     point.lon.assign(lon);
     point.ele.assign(ele);
-    detail::SetPointTime(point, time);
+    point.SetTime(detail::TimeReader().Read(time, false));
     point.latValue = detail::ParseCoordinate(lat).value();
     point.lonValue = detail::ParseCoordinate(lon).value();
     point.kept = true;

@@ -183,8 +183,8 @@ TEST(ThinTrack, WarnsOnceForInvalidTimesAndKeepsThosePoints) {
     // Point 5 is reached at 2 km/h; points 2, 3 and 6 have or follow an invalid time.
     TrackStore store = TimedRun({0, 6, 36, 42, 72, 78, 84});
     store.path = "gpx/abcdetr.gpx";
-    detail::SetPointTime(store.points[1], "2012-13-01T10:06:00Z");
-    detail::SetPointTime(store.points[5], "2012-02-30T11:18:00Z");
+    store.points[1].SetTime(detail::TimeReader().Read("2012-13-01T10:06:00Z", false));
+    store.points[5].SetTime(detail::TimeReader().Read("2012-02-30T11:18:00Z", false));
     ::testing::internal::CaptureStderr();
     ThinTrack(store, 5.0, 0.0);
     const std::string warnings = ::testing::internal::GetCapturedStderr();

@@ -112,11 +112,4 @@ std::optional<std::int64_t> TimeReader::DaySeconds(std::string_view t) {
     return day_ * 86400 + hour * 3600 + minute * 60 + second;
 }
 
-void SetPointTime(TrackPoint& point, std::string_view text, bool isoTimes) {
-    const PointTime time = TimeReader().Read(text, isoTimes);
-    point.timeKind = time.kind;
-    point.seconds = time.seconds;
-    point.nanoseconds = time.nanoseconds;
-}
-
 }  // namespace omvo::tracks::detail

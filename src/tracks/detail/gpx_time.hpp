@@ -30,7 +30,4 @@ private:
     bool haveDay_ = false;
 };
 
-// Sets the point's time from its text as TimeReader::Read reads it.
-void SetPointTime(TrackPoint& point, std::string_view text, bool isoTimes = false);
-
 }  // namespace omvo::tracks::detail

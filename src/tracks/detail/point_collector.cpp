@@ -54,9 +54,7 @@ void PointCollector::FillPoint(TrackPoint& point) const {
     } else {
         point.ele = ele_.text;
     }
-    point.timeKind = time_.kind;
-    point.seconds = time_.seconds;
-    point.nanoseconds = time_.nanoseconds;
+    point.SetTime(time_);
     point.kept = true;
     point.segmentStart = false;
 }
