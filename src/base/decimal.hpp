@@ -27,6 +27,17 @@ inline int DigitsValue(std::string_view text, std::size_t from, std::size_t coun
     return value;
 }
 
+// Returns true when the text holds, from `at`, the pattern's characters, any digit where the
+// pattern has '9' ("9999-99-99").
+inline bool HasShape(std::string_view text, std::size_t at, std::string_view pattern) {
+    if (text.size() < at + pattern.size()) return false;
+    for (std::size_t i = 0; i < pattern.size(); ++i) {
+        const char c = text[at + i];
+        if (pattern[i] == '9' ? !IsDigit(c) : c != pattern[i]) return false;
+    }
+    return true;
+}
+
 // Appends a whole number in plain decimal.
 void AppendInt(std::string& out, long value);
 

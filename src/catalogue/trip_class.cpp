@@ -92,12 +92,7 @@ std::string ReplaceAll(std::string text, std::string_view search, std::string_vi
 }
 
 bool IsDateText(std::string_view text) {
-    if (text.size() != 10) return false;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const bool ok = (i == 2 || i == 5) ? text[i] == '.' : IsDigit(text[i]);
-        if (!ok) return false;
-    }
-    return true;
+    return text.size() == 10 && base::HasShape(text, 0, "99.99.9999");
 }
 
 DateRange ParseDateRange(std::string_view datesLine) {

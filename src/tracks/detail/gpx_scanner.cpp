@@ -38,7 +38,8 @@ std::uint64_t Word(std::string_view text) {
 }  // namespace
 
 MarkerNames::MarkerNames(const PointElements& elements, bool cutGaps) {
-    // In the order a marker is looked for when names may carry a prefix.
+    // In the order a marker is looked for when names may carry a prefix; the one closing tag
+    // last.
     const Name names[] = {{elements.trackOpen, Marker::Track},
                           {elements.pointOpen, Marker::PointOpen},
                           {cutGaps ? elements.segmentOpen : "", Marker::Track},
@@ -51,15 +52,6 @@ MarkerNames::MarkerNames(const PointElements& elements, bool cutGaps) {
         kept = name;
         kept.word = Word(name.text);
         kept.mask = Word(std::string(name.text.size(), '\xff'));
-    }
-    const auto closing = [](const Name& name) { return name.text.starts_with("</"); };
-    std::size_t at = 0;
-    for (std::size_t i = 0; i < count_; ++i) {
-        if (!closing(names_[i])) byWord_[at++] = names_[i];
-    }
-    closingAt_ = at;
-    for (std::size_t i = 0; i < count_; ++i) {
-        if (closing(names_[i])) byWord_[at++] = names_[i];
     }
 }
 

@@ -60,26 +60,25 @@ private:
         std::uint64_t mask = 0;  // the bytes of that word the text covers
     };
 
-    // Without prefixes the names exclude each other, so they are tried in any order: those
-    // of closing tags alone after "</", the others alone after any other '<'.
+    // Without prefixes the names exclude each other, so they are tried in any order: the one
+    // closing tag, the last name, alone after "</", the others alone after any other '<'.
     MarkerMatch MatchWord(const char* at) const {
         std::uint64_t word;
         std::memcpy(&word, at, sizeof word);
+        const std::size_t closingAt = count_ - 1;
         const bool closing = at[1] == '/';
-        const std::size_t last = closing ? count_ : closingAt_;
-        for (std::size_t i = closing ? closingAt_ : 0; i < last; ++i) {
-            if ((word & byWord_[i].mask) == byWord_[i].word) {
-                return {byWord_[i].marker, byWord_[i].text.size()};
+        const std::size_t last = closing ? count_ : closingAt;
+        for (std::size_t i = closing ? closingAt : 0; i < last; ++i) {
+            if ((word & names_[i].mask) == names_[i].word) {
+                return {names_[i].marker, names_[i].text.size()};
             }
         }
         return {};
     }
     MarkerMatch MatchAny(const char* at, const char* end) const;
 
-    Name names_[6];      // in the order they are tried when names may carry a prefix
-    Name byWord_[6];     // the same, those of closing tags from closingAt_ on
+    Name names_[6];  // in the order they are tried when names may carry a prefix
     std::size_t count_ = 0;
-    std::size_t closingAt_ = 0;
     GpxPrefixes prefixes_;  // bound so far in the file
 };
 

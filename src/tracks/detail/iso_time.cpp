@@ -11,17 +11,8 @@ namespace omvo::tracks::detail {
 namespace {
 
 using base::IsDigit;
+using base::HasShape;
 using base::IsBlank;
-
-// True when text[at] is `c`, or a digit for '9', for every character of the pattern.
-bool HasShape(std::string_view text, std::size_t at, std::string_view pattern) {
-    if (text.size() < at + pattern.size()) return false;
-    for (std::size_t i = 0; i < pattern.size(); ++i) {
-        const char c = text[at + i];
-        if (pattern[i] == '9' ? !IsDigit(c) : c != pattern[i]) return false;
-    }
-    return true;
-}
 
 constexpr std::string_view kDateTimeShape = "9999-99-99T99:99:99";
 constexpr std::string_view kOffsetShape = "99:99";
