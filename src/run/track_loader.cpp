@@ -16,10 +16,14 @@ namespace omvo::run {
 namespace {
 
 // Where the load of one trip stands.
+enum class SlotState : unsigned char {
+    Pending,  // not taken up by a worker (that is, not below `next`), or loading
+    Done,    // its result is here
+    ForRun,  // the worker ran out of file descriptors: the run loads it
+};
+
 struct Slot {
-    bool started = false;   // a worker took it up
-    bool done = false;      // its result is here
-    bool forRun = false;    // the worker ran out of file descriptors: the run loads it
+    SlotState state = SlotState::Pending;
     std::unique_ptr<LoadedTrack> track;
     std::exception_ptr lost;  // a failure before a track could even be made (memory)
 };
@@ -125,9 +129,12 @@ std::unique_ptr<LoadedTrack> TrackLoader::Take(std::size_t k) {
     Shared& s = *shared_;
     std::unique_lock lock(s.mutex);
     Slot& slot = s.slots[k];
-    s.changed.wait(lock, [&] { return slot.done || slot.forRun || (!slot.started && k >= s.end); });
+    // A trip that no worker took up and none will is the run's to load.
+    s.changed.wait(lock, [&] {
+        return slot.state != SlotState::Pending || (k >= s.next && k >= s.end);
+    });
     std::unique_ptr<LoadedTrack> track = std::move(slot.track);
-    if (!slot.done) {
+    if (slot.state != SlotState::Done) {
         // Loaded here, as a one-thread run loads it, once the workers have let go of their
         // files.
         s.changed.wait(lock, [&] { return s.busy == 0; });
@@ -158,7 +165,6 @@ void TrackLoader::Work(const std::shared_ptr<Shared>& shared) {
         });
         if (s.stopping) return;
         const std::size_t k = s.next++;
-        s.slots[k].started = true;
         std::unique_ptr<LoadedTrack> track = s.SpareTrack();
         ++s.busy;
         lock.unlock();
@@ -168,8 +174,9 @@ void TrackLoader::Work(const std::shared_ptr<Shared>& shared) {
         Slot& slot = s.slots[k];
         // Out of file descriptors, the run loads this track and every later one itself, one
         // at a time.
-        slot.forRun = track != nullptr && track->failure && IsTooManyOpenFiles(track->failure);
-        slot.done = !slot.forRun;
+        const bool forRun =
+            track != nullptr && track->failure && IsTooManyOpenFiles(track->failure);
+        slot.state = forRun ? SlotState::ForRun : SlotState::Done;
         slot.track = std::move(track);
         slot.lost = lost;
         // The run stops at a missing or failed track: nothing after it is worth loading.
