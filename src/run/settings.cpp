@@ -1,5 +1,6 @@
 #include "run/settings.hpp"
 
+#include <optional>
 #include <string_view>
 
 #include "base/console.hpp"
@@ -32,14 +33,21 @@ std::string_view CleanLine(std::string_view line) {
     throw base::RunStop(1);
 }
 
+// The rest of the line after the first occurrence of the key, when the line holds it.
+std::optional<std::string_view> ValueAfter(std::string_view line, std::string_view key) {
+    const std::size_t at = line.find(key);
+    if (at == std::string_view::npos) return std::nullopt;
+    return line.substr(at + key.size());
+}
+
 // For "minspeed=" and "mincorner=": when the key is in the line, the line becomes its
 // value and the value must be a number.
 void TakeNumber(std::string_view& line, std::string_view key, double& field,
                 const std::string& settingsPath) {
-    std::size_t at = line.find(key);
-    if (at == std::string_view::npos) return;
-    line = line.substr(at + key.size());
-    std::optional<double> value = base::ParseDecimal(line);
+    const std::optional<std::string_view> text = ValueAfter(line, key);
+    if (!text) return;
+    line = *text;
+    const std::optional<double> value = base::ParseDecimal(line);
     if (!value) StopOnBadValue(settingsPath, key, "a number", line);
     field = *value;
 }
@@ -47,16 +55,14 @@ void TakeNumber(std::string_view& line, std::string_view key, double& field,
 // A switch: its value must be exactly 0 or 1, so one line holds one switch.
 void TakeSwitch(std::string_view line, std::string_view key, bool& field,
                 const std::string& settingsPath) {
-    std::size_t at = line.find(key);
-    if (at == std::string_view::npos) return;
-    const std::string_view value = line.substr(at + key.size());
-    if (value != "0" && value != "1") StopOnBadValue(settingsPath, key, "0 or 1", value);
-    field = value == "1";
+    const std::optional<std::string_view> value = ValueAfter(line, key);
+    if (!value) return;
+    if (*value != "0" && *value != "1") StopOnBadValue(settingsPath, key, "0 or 1", *value);
+    field = *value == "1";
 }
 
 void TakeText(std::string_view line, std::string_view key, std::string& field) {
-    std::size_t at = line.find(key);
-    if (at != std::string_view::npos) field.assign(line.substr(at + key.size()));
+    if (const std::optional<std::string_view> value = ValueAfter(line, key)) field.assign(*value);
 }
 
 }  // namespace
