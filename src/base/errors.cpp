@@ -79,14 +79,20 @@ void ThrowIoError(int err, const std::string& path) {
     throw InOutError(error, entry != nullptr ? entry->number : err, path);
 }
 
+std::array<std::string_view, 7> FailureReportParts(std::string_view kind,
+                                                   std::string_view module,
+                                                   std::string_view message) {
+    const bool endsWithDot = !message.empty() && message.back() == '.';
+    // A fixed code location keeps the report stable from run to run.
+    return {"Exception ", kind,    " in module ",
+            module,       " at 0040A1C4.\r\n", message,
+            endsWithDot ? "\r\n\r\n" : ".\r\n\r\n"};
+}
+
 std::string FailureReport(std::string_view kind, std::string_view module,
                           std::string_view message) {
-    // A fixed code location keeps the report stable from run to run.
-    std::string report = "Exception ";
-    report.append(kind).append(" in module ").append(module).append(" at 0040A1C4.\r\n");
-    report.append(message);
-    if (message.empty() || message.back() != '.') report += '.';
-    report += "\r\n\r\n";
+    std::string report;
+    for (std::string_view part : FailureReportParts(kind, module, message)) report += part;
     return report;
 }
 

@@ -3,6 +3,7 @@
 // in main, which prints the failure report or the console text and sets the exit code.
 
 #include <stdexcept>
+#include <array>
 #include <string>
 #include <string_view>
 
@@ -44,5 +45,11 @@ IoError IoErrorOf(int err, const std::string& path);
 // "Exception <kind> in module <module> at <location>.", the message with a final ".", "".
 std::string FailureReport(std::string_view kind, std::string_view module,
                           std::string_view message);
+
+// Returns the failure report as the texts it is made of, in order, to be written one after
+// the other without allocating.
+std::array<std::string_view, 7> FailureReportParts(std::string_view kind,
+                                                   std::string_view module,
+                                                   std::string_view message);
 
 }  // namespace omvo::base

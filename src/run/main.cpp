@@ -14,29 +14,20 @@
 
 namespace {
 
-constexpr std::string_view kReportLocation = " at 0040A1C4.\r\n";
-
-// The report of memory that ran out, written without allocating any.
-int ReportOutOfMemory(std::string_view module) noexcept {
-    try {
-        omvo::base::ErrorBytes("Exception EOutOfMemory in module ");
-        omvo::base::ErrorBytes(module);
-        omvo::base::ErrorBytes(kReportLocation);
-        omvo::base::ErrorBytes("Out of memory.\r\n\r\n");
-    } catch (...) {  // a console window's text, which takes memory: nothing more to do
-    }
-    return 1;
-}
-
-// Writes the failure report, and the file's path when there is one; returns the exit code.
+// Writes the failure report, and the file's path when there is one, without allocating;
+// returns the exit code.
 int Report(std::string_view module, std::string_view kind, std::string_view message,
-           const std::string& path = {}) noexcept {
+           std::string_view path = {}) noexcept {
     try {
-        omvo::base::ErrorBytes(omvo::base::FailureReport(kind, module, message));
-        if (!path.empty()) omvo::base::ErrorBytes("omvo-covering: the file was " + path + "\r\n");
-    } catch (const std::bad_alloc&) {
-        return ReportOutOfMemory(module);
-    } catch (...) {
+        for (std::string_view part : omvo::base::FailureReportParts(kind, module, message)) {
+            omvo::base::ErrorBytes(part);
+        }
+        if (!path.empty()) {
+            omvo::base::ErrorBytes("omvo-covering: the file was ");
+            omvo::base::ErrorBytes(path);
+            omvo::base::ErrorBytes("\r\n");
+        }
+    } catch (...) {  // a console window's text, which takes memory: nothing more to do
     }
     return 1;
 }
@@ -79,7 +70,7 @@ int main(int argc, char** argv) {
     } catch (const base::InOutError& error) {
         return Report(module, "EInOutError", error.what(), error.path);
     } catch (const std::bad_alloc&) {
-        return ReportOutOfMemory(module);
+        return Report(module, "EOutOfMemory", "Out of memory");
     } catch (const std::exception& error) {
         return Report(module, "Exception", error.what());
     }
