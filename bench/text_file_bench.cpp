@@ -15,6 +15,7 @@ int main(int argc, char** argv) {
     const long megabytes = argc > 1 ? std::atol(argv[1]) : 100;
     const std::string path = argc > 2 ? argv[2] : "/tmp/omvo-text-file-bench.txt";
     {
+        std::remove(path.c_str());  // the file is made anew
         omvo::base::OutputFile out(path);
         const std::string point =
             "   <trkpt lat=\"54.712345\" lon=\"20.512345\">\n    <ele>12.4</ele>\r\n"

@@ -41,6 +41,7 @@ std::string MakeGpx(int points, bool oneLine) {
 void Run(const char* name, int points, bool oneLine, int rounds) {
     const std::string path = std::string("/tmp/omvo_track_bench_") + name + ".gpx";
     {
+        std::remove(path.c_str());  // the file is made anew
         omvo::base::OutputFile out(path);
         out.Write(MakeGpx(points, oneLine));
         out.Close();

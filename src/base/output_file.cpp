@@ -8,10 +8,10 @@
 
 namespace omvo::base {
 
-OutputFile::OutputFile(std::string path, Creation creation)
+OutputFile::OutputFile(std::string path)
     : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
     errno = 0;
-    file_ = creation == Creation::New ? CreateNewFile(path_) : OpenForWriting(path_);
+    file_ = CreateNewFile(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);
     std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
 }

@@ -9,14 +9,11 @@
 
 namespace omvo::base {
 
-// How a file is made: over whatever file is at its path, or only where nothing is.
-enum class Creation { Truncating, New };
-
 class OutputFile {
 public:
-    // Creates the file: truncating an existing one, or (New) only where nothing is at the
-    // path, never through a link (EEXIST otherwise).
-    explicit OutputFile(std::string path, Creation creation = Creation::Truncating);
+    // Creates the file only where nothing is at the path, never through a link (EEXIST
+    // otherwise).
+    explicit OutputFile(std::string path);
     ~OutputFile();  // discards when Close was not called
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;

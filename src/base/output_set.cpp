@@ -93,7 +93,7 @@ void OutputSet::Create(Member& member) {
     // Stops wait until the file is made and registered: a stop removes only a file of this
     // run, and every one of them.
     StopSignalsHeld held;
-    member.file = std::make_unique<OutputFile>(member.tempPath, Creation::New);
+    member.file = std::make_unique<OutputFile>(member.tempPath);
     RegisterTemporaryFile(member.tempPath);
 }
 

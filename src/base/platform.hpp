@@ -26,17 +26,13 @@ namespace omvo::base {
 // Opens a file for reading its bytes; nullptr when it cannot be opened.
 std::FILE* OpenForReading(const std::string& path);
 
-// Creates a file for writing bytes, or truncates an existing one; nullptr when it cannot.
-// Its stream is unbuffered and written only through WriteAll.
-std::FILE* OpenForWriting(const std::string& path);
-
 // Creates a new file for writing bytes; nullptr when it cannot, with errno EEXIST when
 // anything (a file, a link, a folder) is at the path already: nothing is ever written
 // through a link or into a file someone else made. Its stream is unbuffered and written
 // only through WriteAll.
 std::FILE* CreateNewFile(const std::string& path);
 
-// Writes all the bytes to a file opened by OpenForWriting or CreateNewFile; false when it
+// Writes all the bytes to a file made by CreateNewFile; false when it
 // cannot (a full disk: ENOSPC, also after part of the bytes was written).
 bool WriteAll(std::FILE* file, std::string_view bytes);
 

@@ -25,8 +25,6 @@ namespace omvo::base {
 
 std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
 
-std::FILE* OpenForWriting(const std::string& path) { return std::fopen(path.c_str(), "wb"); }
-
 std::FILE* CreateNewFile(const std::string& path) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
     if (fd == -1) return nullptr;

@@ -171,14 +171,9 @@ std::FILE* OpenForReading(const std::string& path) {
                 "rb");
 }
 
-std::FILE* OpenForWriting(const std::string& path) {
-    // Others may read it meanwhile; and a stop may remove it while it is open.
-    return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_ALWAYS,
-                FILE_ATTRIBUTE_NORMAL, _O_WRONLY, "wb");
-}
-
 std::FILE* CreateNewFile(const std::string& path) {
-    // A link at the path counts as something there; nothing is opened through it.
+    // Others may read it meanwhile; and a stop may remove it while it is open. A link at the
+    // path counts as something there; nothing is opened through it.
     return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
                 FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, _O_WRONLY, "wb");
 }
