@@ -53,6 +53,7 @@ MarkerNames::MarkerNames(const PointElements& elements, bool cutGaps) {
         kept.word = Word(name.text);
         kept.mask = Word(std::string(name.text.size(), '\xff'));
     }
+    closingAt_ = count_ - 1;
 }
 
 MarkerMatch MarkerNames::MatchAny(const char* at, const char* end) const {

@@ -65,10 +65,9 @@ private:
     MarkerMatch MatchWord(const char* at) const {
         std::uint64_t word;
         std::memcpy(&word, at, sizeof word);
-        const std::size_t closingAt = count_ - 1;
         const bool closing = at[1] == '/';
-        const std::size_t last = closing ? count_ : closingAt;
-        for (std::size_t i = closing ? closingAt : 0; i < last; ++i) {
+        const std::size_t last = closing ? count_ : closingAt_;
+        for (std::size_t i = closing ? closingAt_ : 0; i < last; ++i) {
             if ((word & names_[i].mask) == names_[i].word) {
                 return {names_[i].marker, names_[i].text.size()};
             }
@@ -79,6 +78,7 @@ private:
 
     Name names_[6];  // in the order they are tried when names may carry a prefix
     std::size_t count_ = 0;
+    std::size_t closingAt_ = 0;  // the closing tag's, count_ - 1, kept for the word match
     GpxPrefixes prefixes_;  // bound so far in the file
 };
 
