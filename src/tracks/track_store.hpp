@@ -61,12 +61,14 @@ struct TrackPoint {
     // The texts the map shows: trimmed, cut to 15 characters.
     PackedNumber lat;
     PackedNumber lon;
-    PackedNumber ele;  // "0" when the GPX point had none
+    PackedNumber ele;  // "0" when the GPX point had none (see hasEle)
     std::int32_t nanoseconds = 0;  // the fraction of `seconds`, after the texts so that the
                                    // flags below share its eight bytes
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
+    bool hasEle = false;  // `ele` is the number of the point's own <ele>; otherwise it is what
+                          // the map writes in its place (the elevation read last, or "0")
 
     void SetTime(const PointTime& time) {
         timeKind = time.kind;
