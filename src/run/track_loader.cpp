@@ -50,8 +50,8 @@ std::exception_ptr Load(const std::string& path, const tracks::ReadOptions& opti
         track->profile = {};
         track->found = tracks::ReadTrack(path, track->store, options);
         if (measure && track->found) {
-            track->figures = tracks::MeasureTrack(track->store);
-            track->profile = tracks::MakeElevationProfile(track->store, track->figures);
+            track->figures = tracks::MeasureTrack(track->store, &track->trace);
+            track->profile = tracks::MakeElevationProfile(track->trace, track->figures);
         }
     } catch (...) {
         if (track == nullptr) return std::current_exception();

@@ -26,6 +26,7 @@ struct LoadedTrack {
     // otherwise left empty.
     tracks::TrackFigures figures;
     tracks::ElevationProfile profile;
+    tracks::ElevationTrace trace;  // the measuring's working space, kept for its capacity
 
     // The console side of the load: its warnings, then its failure or the missing file.
     void Report() const;

@@ -4,9 +4,6 @@
 #include <array>
 #include <cmath>
 #include <limits>
-#include <optional>
-
-#include "tracks/detail/gpx_number.hpp"
 
 namespace omvo::tracks {
 
@@ -69,22 +66,25 @@ private:
     double lonSlope_ = 0.0;
 };
 
-// Reads the points' own elevations as the map writes them.
+// Reads the points' own elevations as the map writes them. A track's elevations repeat
+// from point to point, a barometer's most of all, so the value read last is kept.
 class ElevationReader {
 public:
     // Returns true and the point's elevation in metres when it has one of its own.
     bool Read(const TrackPoint& point, double& metres) {
         if (!point.hasEle) return false;
-        text_.clear();  // a text of 15 characters at most: no allocation
-        point.ele.AppendTo(text_);
-        const std::optional<double> value = detail::ParseCoordinate(text_);
-        if (!value || *value < kLowestM || *value > kHighestM) return false;
-        metres = *value;
-        return true;
+        if (!(point.ele == text_)) {
+            text_ = point.ele;
+            valid_ = text_.ValueOf(metres_) && metres_ >= kLowestM && metres_ <= kHighestM;
+        }
+        metres = metres_;
+        return valid_;
     }
 
 private:
-    std::string text_;
+    PackedNumber text_;  // the empty text: not a number
+    double metres_ = 0.0;
+    bool valid_ = false;
 };
 
 // Adds up rises and falls from turn to turn of the elevation (kClimbTurnM), one segment at
@@ -210,31 +210,40 @@ private:
 
 }  // namespace
 
-TrackFigures MeasureTrack(const TrackStore& store) {
+TrackFigures MeasureTrack(const TrackStore& store, ElevationTrace* trace) {
+    constexpr float kMark = std::numeric_limits<float>::quiet_NaN();
     TrackFigures figures;
     figures.segmentCount = store.segmentCount;
+    if (trace != nullptr) trace->clear();
     LegMeasure legs;
     ElevationReader elevations;
     ClimbCounter climb;
     TimeCounter times;
+    double km = 0.0;
     const std::vector<TrackPoint>& points = store.points;
     for (std::size_t i = 0; i < points.size(); ++i) {
         const TrackPoint& point = points[i];
         if (i == 0 || point.segmentStart) {
             climb.EndSegment();
             times.EndSegment();
+            if (trace != nullptr) trace->push_back({static_cast<float>(km), kMark});
         } else {
-            figures.lengthKm += legs.Km(points[i - 1], point);
+            km += legs.Km(points[i - 1], point);
         }
         double metres = 0.0;
         if (elevations.Read(point, metres)) {
             figures.hasElevations = true;
             climb.Add(metres);
+            if (trace != nullptr) {
+                trace->push_back({static_cast<float>(km), static_cast<float>(metres)});
+            }
         }
         times.Add(point);
     }
     climb.EndSegment();
     times.EndSegment();
+    if (trace != nullptr) trace->push_back({static_cast<float>(km), kMark});
+    figures.lengthKm = km;
     figures.climbM = climb.climbM();
     figures.descentM = climb.descentM();
     figures.hasTimes = times.hasTimes();
@@ -243,52 +252,41 @@ TrackFigures MeasureTrack(const TrackStore& store) {
     return figures;
 }
 
-// One more walk along the track, its legs measured as MeasureTrack measured them: each
-// place takes the elevation interpolated between the points with an elevation around it in
-// its segment.
-ElevationProfile MakeElevationProfile(const TrackStore& store, const TrackFigures& figures) {
+// Each place takes the elevation interpolated between the marks with an elevation around it
+// in its segment. The last place is the track's end, as the trace holds it, so that a last
+// point with an elevation is found there.
+ElevationProfile MakeElevationProfile(const ElevationTrace& trace, const TrackFigures& figures) {
     ElevationProfile profile;
-    if (!figures.hasElevations || !(figures.lengthKm > 0.0)) return profile;
+    if (!figures.hasElevations || !(figures.lengthKm > 0.0) || trace.empty()) return profile;
     constexpr int n = kProfileSlots;
     const double step = figures.lengthKm / (n - 1);
+    const double endKm = trace.back().km;
+    const auto place = [&](int k) { return k == n - 1 ? endKm : k * step; };
     constexpr double kNone = std::numeric_limits<double>::quiet_NaN();
     std::array<double, n> value;
     value.fill(kNone);
     std::array<bool, n> breakBefore{};
 
-    const std::vector<TrackPoint>& points = store.points;
-    LegMeasure legs;
-    ElevationReader elevations;
-    double at = 0.0;  // the distance along the track
-    int k = 0;        // the next place
-    for (std::size_t first = 0; first < points.size() && k < n;) {
-        const std::size_t end = store.SegmentEnd(first);
-        const bool lastSegment = end == points.size();
-        if (first > 0) breakBefore[k] = true;
-        bool before = false;  // an earlier point of the segment has an elevation
-        double beforeAt = 0.0, beforeM = 0.0;
-        for (std::size_t i = first; i < end; ++i) {
-            if (i > first) at += legs.Km(points[i - 1], points[i]);
-            double metres = 0.0;
-            if (!elevations.Read(points[i], metres)) continue;
-            // The track's last point takes the places left: their distance may differ from
-            // the walk's in the last bit.
-            const bool lastPoint = lastSegment && i + 1 == end;
-            for (; k < n && (k * step <= at || lastPoint); ++k) {
-                const double x = k * step;
-                if (x >= at) {
-                    value[k] = metres;
-                } else if (before) {
-                    value[k] = beforeM + (metres - beforeM) * (x - beforeAt) / (at - beforeAt);
-                }
-            }
-            before = true;
-            beforeAt = at;
-            beforeM = metres;
+    int k = 0;  // the next place
+    const ElevationMark* before = nullptr;  // the segment's last mark with an elevation
+    for (const ElevationMark& mark : trace) {
+        if (std::isnan(mark.metres)) {  // a segment starts, or the track ends
+            if (&mark == &trace.back()) break;  // places after the last elevation have none
+            while (k < n && place(k) < mark.km) ++k;
+            if (k < n && &mark != &trace.front()) breakBefore[k] = true;
+            before = nullptr;
+            continue;
         }
-        // Places after the segment's last elevation stay without one.
-        while (k < n && (lastSegment || k * step < at)) ++k;
-        first = end;
+        for (; k < n && place(k) <= mark.km; ++k) {
+            const double x = place(k);
+            if (x >= mark.km) {
+                value[k] = mark.metres;
+            } else if (before != nullptr) {
+                value[k] = before->metres +
+                           (mark.metres - before->metres) * (x - before->km) / (mark.km - before->km);
+            }
+        }
+        before = &mark;
     }
 
     double low = kHighestM, high = kLowestM;

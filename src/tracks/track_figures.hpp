@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "tracks/track_store.hpp"
 
@@ -45,16 +46,27 @@ struct TrackFigures {
     bool hasTimes = false;       // two points of one segment have measured times
 };
 
-// Measures the track of the store as the reader left it.
-TrackFigures MeasureTrack(const TrackStore& store);
+// A point with an elevation of its own, by its distance along the track; a segment start
+// and the track's end are marks without an elevation (NaN). MeasureTrack writes them for the
+// profile: eight bytes a point, so the profile needs no second walk along the track.
+struct ElevationMark {
+    float km;
+    float metres;
+};
+using ElevationTrace = std::vector<ElevationMark>;
+
+// Measures the track of the store as the reader left it; with `trace`, also refills it for
+// MakeElevationProfile (its capacity is kept from track to track).
+TrackFigures MeasureTrack(const TrackStore& store, ElevationTrace* trace = nullptr);
 
 // The profile of a track: its elevation at `kProfileSlots` places at equal steps of the
 // recorded length, first and last point included, each written as one character so that the
 // page's data stays small (about 60 bytes a trip):
 // - kProfileDigits[level]: the elevation lowM + level × (highM − lowM) / 63, interpolated
-//   between the two track points around the place; levels are rounded, so a value is within
-//   (highM − lowM) / 126 m of the interpolated elevation (lowM and highM are the lowest and
-//   highest such elevation, rounded down and up to whole metres);
+//   between the two points of the segment with an elevation around the place; levels are
+//   rounded, so a value is within (highM − lowM) / 126 m of the interpolated elevation (lowM
+//   and highM are the lowest and highest such elevation, rounded down and up to whole
+//   metres; distances are held to 1e-7 of themselves);
 // - kProfileNoElevation: no elevation there (no point of that stretch of the segment has one);
 // - kProfileBreak, which takes no place: a segment ends between the places either side.
 // The place of the i-th non-break character is i × stepKm from the start.
@@ -71,7 +83,7 @@ struct ElevationProfile {
     std::string samples;  // empty: no profile (no elevations, or no length)
 };
 
-// Makes the profile of the track measured as `figures`.
-ElevationProfile MakeElevationProfile(const TrackStore& store, const TrackFigures& figures);
+// Makes the profile of the track that MeasureTrack measured as `figures` and traced.
+ElevationProfile MakeElevationProfile(const ElevationTrace& trace, const TrackFigures& figures);
 
 }  // namespace omvo::tracks

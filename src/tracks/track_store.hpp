@@ -28,6 +28,11 @@ public:
     }
     std::size_t size() const { return static_cast<std::size_t>(bits_ & 0xF); }
     void AppendTo(std::string& out) const;
+    // Returns true and the value of the text when it reads as a coordinate does (an optional
+    // leading '-', digits with at most one '.' among them; "." is 0), straight from the
+    // packed characters; false otherwise.
+    bool ValueOf(double& value) const;
+    bool operator==(const PackedNumber&) const = default;
     std::string str() const {
         std::string text;
         AppendTo(text);

@@ -673,6 +673,19 @@ TEST(Coordinate, ParsesSignedDecimalTextsOnly) {
         if (c.value) {
             EXPECT_DOUBLE_EQ(*got, *c.value);
         }
+        // The packed text as the store keeps it values the same, straight from its codes.
+        PackedNumber packed;
+        packed.assign(c.text);
+        double value = 7.0;
+        ASSERT_EQ(packed.ValueOf(value), c.value.has_value());
+        EXPECT_EQ(value, c.value.value_or(7.0));
+    }
+    for (const std::string text : {"999999999999999", "-.000000000001", "123456789.12345"}) {
+        PackedNumber packed;
+        packed.assign(text);
+        double value = 0.0;
+        ASSERT_TRUE(packed.ValueOf(value)) << text;
+        EXPECT_EQ(value, ParseCoordinate(text).value()) << text;
     }
 }
 

@@ -295,8 +295,9 @@ TEST(ElevationProfile, SamplesEqualStepsAndBreaksBetweenSegments) {
     std::vector<Fix> middleWithout = twoSegments;  // a third segment, without elevations
     North(middleWithout, 1001, 10.0, kNone, [](int) { return 80.0; }, true);
     for (std::size_t i = 1001; i < 2002; ++i) middleWithout[i].ele = kNone;
-    std::vector<Fix> lateStart = ramp;
+    std::vector<Fix> lateStart = ramp, earlyEnd = ramp;
     for (int i = 0; i < 250; ++i) lateStart[i].ele = kNone;
+    for (int i = 751; i <= 1000; ++i) earlyEnd[i].ele = kNone;
     const struct {
         const char* name;
         std::vector<Fix> fixes;
@@ -313,14 +314,16 @@ TEST(ElevationProfile, SamplesEqualStepsAndBreaksBetweenSegments) {
          "####################....................####################"},
         {"no elevation before the first quarter", lateStart, 25, 100, {},
          "...............#############################################"},
+        {"no elevation after the third quarter", earlyEnd, 0, 75, {},
+         "#############################################..............."},
         {"no elevations", Hill([](double) { return kNone; }), 0, 0, {}, ""},
         {"no length", std::vector<Fix>(5, Fix{54.7, 20.5, 10.0}), 0, 0, {}, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        const TrackStore store = Store(c.fixes);
-        const TrackFigures figures = MeasureTrack(store);
-        const ElevationProfile profile = MakeElevationProfile(store, figures);
+        ElevationTrace trace;
+        const TrackFigures figures = MeasureTrack(Store(c.fixes), &trace);
+        const ElevationProfile profile = MakeElevationProfile(trace, figures);
         std::vector<int> breaks;
         const std::vector<double> values = Decode(profile, &breaks);
         std::string pattern;
@@ -371,9 +374,9 @@ TEST(ElevationProfile, KeepsATripsFiguresWithinTwoHundredBytesOfThePage) {
     for (const auto& [name, fixes] : {std::pair{"an hour", hour}, std::pair{"a tour", tour},
                                       std::pair{"300 segments", shreds}}) {
         SCOPED_TRACE(name);
-        const TrackStore store = Store(fixes);
-        const TrackFigures figures = MeasureTrack(store);
-        const ElevationProfile profile = MakeElevationProfile(store, figures);
+        ElevationTrace trace;
+        const TrackFigures figures = MeasureTrack(Store(fixes), &trace);
+        const ElevationProfile profile = MakeElevationProfile(trace, figures);
         EXPECT_EQ(Decode(profile).size(), static_cast<std::size_t>(kProfileSlots));
         EXPECT_LE(PageData(figures, profile).size(), 200u) << PageData(figures, profile);
     }
