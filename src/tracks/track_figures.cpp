@@ -214,7 +214,11 @@ TrackFigures MeasureTrack(const TrackStore& store, ElevationTrace* trace) {
     constexpr float kMark = std::numeric_limits<float>::quiet_NaN();
     TrackFigures figures;
     figures.segmentCount = store.segmentCount;
-    if (trace != nullptr) trace->clear();
+    if (trace != nullptr) {
+        trace->clear();
+        // A mark a point, one a segment and the end, at most: the vector grows once, if at all.
+        trace->reserve(store.points.size() + static_cast<std::size_t>(store.segmentCount) + 1);
+    }
     LegMeasure legs;
     ElevationReader elevations;
     ClimbCounter climb;

@@ -29,7 +29,7 @@ inline constexpr double kMovingKmh = 2.0;
 struct TrackFigures {
     // Along every segment, point to point, on the WGS84 ellipsoid: each leg is measured on the
     // plane that touches the ellipsoid at the leg's middle latitude. That is within 0.0001 %
-    // of the geodesic for legs up to 10 km, and 0.003 % longer for a leg of 120 km. (The
+    // of the geodesic for legs up to 10 km, and 0.004 % longer for a leg of 120 km. (The
     // tool's own distance, which cuts segments, is a flatter measure: 0.4 % short east-west
     // and 0.2 % north-south at 55 degrees.)
     double lengthKm = 0.0;
