@@ -286,8 +286,8 @@ ElevationProfile MakeElevationProfile(const ElevationTrace& trace, const TrackFi
             if (x >= mark.km) {
                 value[k] = mark.metres;
             } else if (before != nullptr) {
-                value[k] = before->metres +
-                           (mark.metres - before->metres) * (x - before->km) / (mark.km - before->km);
+                const double share = (x - before->km) / (mark.km - before->km);
+                value[k] = before->metres + (mark.metres - before->metres) * share;
             }
         }
         before = &mark;
@@ -310,8 +310,8 @@ ElevationProfile MakeElevationProfile(const ElevationTrace& trace, const TrackFi
     for (int i = 0; i < n; ++i) {
         if (breakBefore[i]) profile.samples += kProfileBreak;
         if (!std::isnan(value[i])) {
-            const auto level = static_cast<std::size_t>(std::lround((value[i] - profile.lowM) * levelsPerM));
-            profile.samples += kProfileDigits[level];
+            const long level = std::lround((value[i] - profile.lowM) * levelsPerM);
+            profile.samples += kProfileDigits[static_cast<std::size_t>(level)];
         } else {
             profile.samples += kProfileNoElevation;
         }
