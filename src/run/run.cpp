@@ -49,7 +49,8 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     const tracks::ReadOptions options{.isoTimes = settings.isotimes,
                                       .cutGaps = settings.cutgaps,
                                       .routes = settings.routes};
-    TrackLoader loader(std::move(gpxPaths), options, cores, cores + 1);
+    // The page's figures of each track are measured by the thread that loads it.
+    TrackLoader loader(std::move(gpxPaths), options, cores, cores + 1, settings.webpage);
 
     documents.Write(kml::Route::AllDocuments, kml::DocumentHeader());
 

@@ -38,15 +38,21 @@ bool IsTooManyOpenFiles(const std::exception_ptr& failure) {
     }
 }
 
-// Reads the track into `track`, made when there is none; what ends the load is kept in it,
-// or returned when no track could be made.
+// Reads the track into `track`, made when there is none, and with `measure` measures it;
+// what ends the load is kept in it, or returned when no track could be made.
 std::exception_ptr Load(const std::string& path, const tracks::ReadOptions& options,
-                        std::unique_ptr<LoadedTrack>& track) {
+                        bool measure, std::unique_ptr<LoadedTrack>& track) {
     try {
         if (track == nullptr) track = std::make_unique<LoadedTrack>();
         track->failure = nullptr;
         track->found = false;
+        track->figures = {};
+        track->profile = {};
         track->found = tracks::ReadTrack(path, track->store, options);
+        if (measure && track->found) {
+            track->figures = tracks::MeasureTrack(track->store, &track->trace);
+            track->profile = tracks::MakeElevationProfile(track->trace, track->figures);
+        }
     } catch (...) {
         if (track == nullptr) return std::current_exception();
         track->failure = std::current_exception();
@@ -58,15 +64,17 @@ std::exception_ptr Load(const std::string& path, const tracks::ReadOptions& opti
 
 struct TrackLoader::Shared {
     Shared(std::vector<std::string> paths, const tracks::ReadOptions& options,
-           std::size_t ahead)
+           std::size_t ahead, bool measure)
         : paths(std::move(paths)),
           options(options),
+          measure(measure),
           ahead(ahead < 1 ? 1 : ahead),
           slots(this->paths.size()),
           end(this->paths.size()) {}
 
     const std::vector<std::string> paths;
     const tracks::ReadOptions options;
+    const bool measure;  // the figures of each track are wanted
     const std::size_t ahead;
     std::mutex mutex;
     std::condition_variable changed;
@@ -89,8 +97,8 @@ struct TrackLoader::Shared {
 void LoadedTrack::Report() const { tracks::ReportTrack(found, store, failure); }
 
 TrackLoader::TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
-                         unsigned workers, std::size_t ahead)
-    : shared_(std::make_shared<Shared>(std::move(paths), options, ahead)) {
+                         unsigned workers, std::size_t ahead, bool measure)
+    : shared_(std::make_shared<Shared>(std::move(paths), options, ahead, measure)) {
     workers_.reserve(workers);
     {
         // The workers start with the stop signals blocked and keep them so.
@@ -140,7 +148,7 @@ std::unique_ptr<LoadedTrack> TrackLoader::Take(std::size_t k) {
         s.changed.wait(lock, [&] { return s.busy == 0; });
         if (track == nullptr) track = s.SpareTrack();
         lock.unlock();
-        const std::exception_ptr lost = Load(s.paths[k], s.options, track);
+        const std::exception_ptr lost = Load(s.paths[k], s.options, s.measure, track);
         if (lost) std::rethrow_exception(lost);
         lock.lock();
     }
@@ -168,7 +176,7 @@ void TrackLoader::Work(const std::shared_ptr<Shared>& shared) {
         std::unique_ptr<LoadedTrack> track = s.SpareTrack();
         ++s.busy;
         lock.unlock();
-        const std::exception_ptr lost = Load(s.paths[k], s.options, track);
+        const std::exception_ptr lost = Load(s.paths[k], s.options, s.measure, track);
         lock.lock();
         --s.busy;
         Slot& slot = s.slots[k];

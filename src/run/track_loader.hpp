@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tracks/gpx_reader.hpp"
+#include "tracks/track_figures.hpp"
 #include "tracks/track_store.hpp"
 
 namespace omvo::run {
@@ -21,6 +22,11 @@ struct LoadedTrack {
     tracks::TrackStore store;
     bool found = false;          // a file was there
     std::exception_ptr failure;  // what ended the load, to be thrown in trip order
+    // Measured on the whole track right after the load, when the loader is asked to;
+    // otherwise left empty.
+    tracks::TrackFigures figures;
+    tracks::ElevationProfile profile;
+    tracks::ElevationTrace trace;  // the measuring's working space, kept for its capacity
 
     // The console side of the load: its warnings, then its failure or the missing file.
     void Report() const;
@@ -30,9 +36,10 @@ class TrackLoader {
 public:
     // Starts loading the files in order on up to `workers` threads; at most `ahead` tracks
     // are loaded or loading beyond those taken, so memory stays bounded. No load starts
-    // after a track that is missing or failed: the run ends there.
+    // after a track that is missing or failed: the run ends there. With `measure`, every
+    // track loaded gets its figures and profile, on the thread that loaded it.
     TrackLoader(std::vector<std::string> paths, const tracks::ReadOptions& options,
-                unsigned workers, std::size_t ahead);
+                unsigned workers, std::size_t ahead, bool measure = false);
     // Ends the workers. One still loading a track (a file that never answers) is not waited
     // for: it is left to end with the process.
     ~TrackLoader();

@@ -28,6 +28,11 @@ public:
     }
     std::size_t size() const { return static_cast<std::size_t>(bits_ & 0xF); }
     void AppendTo(std::string& out) const;
+    // Returns true and the value of the text when it reads as a coordinate does (an optional
+    // leading '-', digits with at most one '.' among them; "." is 0), straight from the
+    // packed characters; false otherwise.
+    bool ValueOf(double& value) const;
+    bool operator==(const PackedNumber&) const = default;
     std::string str() const {
         std::string text;
         AppendTo(text);
@@ -61,12 +66,14 @@ struct TrackPoint {
     // The texts the map shows: trimmed, cut to 15 characters.
     PackedNumber lat;
     PackedNumber lon;
-    PackedNumber ele;  // "0" when the GPX point had none
+    PackedNumber ele;  // "0" when the GPX point had none (see hasEle)
     std::int32_t nanoseconds = 0;  // the fraction of `seconds`, after the texts so that the
                                    // flags below share its eight bytes
     bool kept = false;
     bool segmentStart = false;
     TimeKind timeKind = TimeKind::None;
+    bool hasEle = false;  // `ele` is the number of the point's own <ele>; otherwise it is what
+                          // the map writes in its place (the elevation read last, or "0")
 
     void SetTime(const PointTime& time) {
         timeKind = time.kind;

@@ -48,6 +48,42 @@ TEST(TrackLoader, GivesEveryTrackInTripOrderAndSaysNothingUntilItIsReported) {
     }
 }
 
+// The figures are the same whichever thread measured them, and measured only when asked for.
+TEST(TrackLoader, MeasuresEveryTrackWhenAskedOnWhicheverThreadLoadsIt) {
+    omvo::test::TempDir dir;
+    std::vector<std::string> paths;
+    for (int k = 0; k < 5; ++k) {
+        std::string gpx;
+        for (int i = 0; i <= 100 * k; ++i) {
+            gpx += "<trkpt lat=\"54." + std::to_string(1000 + i) + "\" lon=\"20.5\"><ele>" +
+                   std::to_string(i % 20) + "</ele></trkpt>\n";
+        }
+        paths.push_back(dir.Write("t" + std::to_string(k), gpx));
+    }
+    std::vector<tracks::TrackFigures> once;
+    for (const auto& [workers, measure] : {std::pair{0u, true}, std::pair{1u, true},
+                                           std::pair{3u, true}, std::pair{2u, false}}) {
+        SCOPED_TRACE(std::to_string(workers) + " workers");
+        TrackLoader loader(paths, {}, workers, 2, measure);
+        for (std::size_t k = 0; k < paths.size(); ++k) {
+            std::unique_ptr<LoadedTrack> track = loader.Take(k);
+            const tracks::TrackFigures& f = track->figures;
+            EXPECT_EQ(track->profile.samples.empty(), !measure || k == 0);
+            if (!measure) {
+                EXPECT_EQ(f.segmentCount, 0);
+            } else if (workers == 0) {
+                once.push_back(f);
+                EXPECT_NEAR(f.lengthKm, 100 * k * 0.01113, 0.001 * k);
+                EXPECT_EQ(f.climbM, 95.0 * k);  // a rise of 19 m every 20 points
+            } else {
+                EXPECT_EQ(f.lengthKm, once[k].lengthKm);
+                EXPECT_EQ(f.climbM, once[k].climbM);
+            }
+            loader.Recycle(std::move(track));
+        }
+    }
+}
+
 TEST(TrackLoader, ReportsAMissingFileAsTheRunStopItIs) {
     omvo::test::TempDir dir;
     TrackLoader loader({dir.File("gone.gpx")}, {}, 2, 2);

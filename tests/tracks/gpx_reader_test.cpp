@@ -191,6 +191,44 @@ TEST(GpxReader, StoresPointsOfEveryLayout) {
     }
 }
 
+// The map writes an elevation for every point; the figures take only a point's own.
+TEST(GpxReader, MarksThePointsWithAnElevationOfTheirOwn) {
+    const struct {
+        const char* name;
+        std::string gpx;
+        std::vector<bool> own;
+    } cases[] = {
+        {"four lines a point, the second without one",
+         "<trkpt lat=\"54.7\" lon=\"20.5\">\n<ele>12</ele>\n<time>T</time>\n</trkpt>\n"
+         "<trkpt lat=\"54.71\" lon=\"20.5\">\n<time>T</time>\n</trkpt>\n"
+         "<trkpt\n lat=\"54.72\"\n lon=\"20.5\">\n<ele>13</ele>\n</trkpt>\n",
+         {true, false, true}},
+        {"self-closing points take the last one read, not their own",
+         "<trkpt lat=\"54.7\" lon=\"20.5\"/>\n"
+         "<trkpt lat=\"54.71\" lon=\"20.5\"><ele>0</ele></trkpt>\n"
+         "<trkpt lat=\"54.72\" lon=\"20.5\"/>\n",
+         {false, true, false}},
+        {"an elevation that is no number is none",
+         "<trkpt lat=\"54.7\" lon=\"20.5\"><ele>.</ele></trkpt>\n"
+         "<trkpt lat=\"54.71\" lon=\"20.5\"><ele>1.2.3</ele></trkpt>\n"
+         "<trkpt lat=\"54.72\" lon=\"20.5\"><ele>abc</ele></trkpt>\n",
+         {false, false, false}},
+        {"a waypoint's elevation belongs to no track point",
+         "<trkpt lat=\"54.7\" lon=\"20.5\"></trkpt><wpt lat=\"1\" lon=\"2\"><ele>5</ele></wpt>\n"
+         "<trkpt lat=\"54.71\" lon=\"20.5\"></trkpt>\n",
+         {false, false}},
+        {"a second close stores the same point again, without its own",
+         "<trkpt lat=\"54.7\" lon=\"20.5\"><ele>4</ele></trkpt>\n</trkpt>\n", {true, false}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const TrackStore store = Load(c.gpx);
+        std::vector<bool> own;
+        for (const TrackPoint& p : store.points) own.push_back(p.hasEle);
+        EXPECT_EQ(own, c.own);
+    }
+}
+
 // A file of two tracks, the second starting `km` north of the end of the first.
 std::string TwoTracks(double km) {
     char lat[32];
@@ -631,6 +669,19 @@ TEST(Coordinate, ParsesSignedDecimalTextsOnly) {
         if (c.value) {
             EXPECT_DOUBLE_EQ(*got, *c.value);
         }
+        // The packed text as the store keeps it values the same, straight from its codes.
+        PackedNumber packed;
+        packed.assign(c.text);
+        double value = 7.0;
+        ASSERT_EQ(packed.ValueOf(value), c.value.has_value());
+        EXPECT_EQ(value, c.value.value_or(7.0));
+    }
+    for (const std::string text : {"999999999999999", "-.000000000001", "123456789.12345"}) {
+        PackedNumber packed;
+        packed.assign(text);
+        double value = 0.0;
+        ASSERT_TRUE(packed.ValueOf(value)) << text;
+        EXPECT_EQ(value, ParseCoordinate(text).value()) << text;
     }
 }
 

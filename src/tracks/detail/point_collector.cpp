@@ -37,6 +37,7 @@ void PointCollector::StorePoint(long line) {
         return;
     }
     FillPoint(store_.points.emplace_back());
+    ownEle_ = false;  // a further close without a new point stores the elevation's stand-in
     if (!store_.far) store_.far = LeavesHomeRegion();
     MarkSegmentStart();
 }
@@ -51,8 +52,10 @@ void PointCollector::FillPoint(TrackPoint& point) const {
     // number, which would break the coordinate tuple of the line.
     if (ele_.empty || !ele_.stored) {
         point.ele.assign("0");
+        point.hasEle = false;
     } else {
         point.ele = ele_.text;
+        point.hasEle = ownEle_;
     }
     point.SetTime(time_);
     point.kept = true;

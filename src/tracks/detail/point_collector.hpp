@@ -27,11 +27,11 @@ public:
                 pendingStart_ = true;
                 break;
             case PieceStart::Point:
-                ForgetTime();
+                BeginPoint();
                 ReadCoordinates(piece.text, piece.line);
                 break;
             case PieceStart::OpenPoint:  // its attributes are read when its start tag ends
-                ForgetTime();
+                BeginPoint();
                 lat_.Clear();
                 lon_.Clear();
                 return;
@@ -42,13 +42,20 @@ public:
                 break;
         }
         if (lat_.empty || lon_.empty) return;
-        if (piece.ele != nullptr) ReadNumber(piece.EleText(), ele_);
+        if (piece.ele != nullptr) {
+            ReadNumber(piece.EleText(), ele_);
+            ownEle_ = true;
+        }
         if (piece.time != nullptr) time_ = times_.Read(piece.TimeText(), isoTimes_);
         if (piece.closesPoint) StorePoint(piece.line);
     }
 
 private:
-    void ForgetTime() { time_ = PointTime{}; }
+    // A new point begins: the time read last and the elevation read belong to the one before.
+    void BeginPoint() {
+        time_ = PointTime{};
+        ownEle_ = false;
+    }
     void ReadCoordinates(std::string_view tag, long line);
     void WarnSkipped(long line);
     void StorePoint(long line);
@@ -61,6 +68,7 @@ private:
     const bool isoTimes_;
     NumberText lat_, lon_, ele_;
     PointTime time_;  // the last time read
+    bool ownEle_ = false;  // ele_ was read since the point began
     bool pendingStart_ = true;  // the next point stored may start a segment
     TimeReader times_;
 };
