@@ -16,6 +16,8 @@ struct TripRecord {
     std::string datesLine;
     std::string summary;
     std::string sightsLine;
+
+    bool operator==(const TripRecord&) const = default;
 };
 
 // The accepted records in file order.

@@ -14,6 +14,8 @@ struct OverlayDefinition {
     std::string descr;
     std::string style;
     std::string file;   // the coordinates source file
+
+    bool operator==(const OverlayDefinition&) const = default;
 };
 
 struct Overlay {
