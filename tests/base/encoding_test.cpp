@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <string>
-#include <vector>
 
 #include "support/cp1251_text.hpp"
 
@@ -34,22 +33,6 @@ TEST(Cp1251ToUtf8, ConvertsEveryByteFromTheUpperHalfAsTheStandardTable) {
     }
     EXPECT_EQ(Cp1251ToUtf8(all), allUtf8);
     EXPECT_EQ(Utf8ToCp1251(allUtf8), all);
-}
-
-TEST(Cp1251ToUtf8, KeepsTheClubsPunctuationAndTheOtherCyrillicAlphabets) {
-    const struct { const char* what; std::string in; std::string out; } cases[] = {
-        {"guillemets and dashes", "\xAB\xDF\xED\xF2\xE0\xF0\xED\xFB\xE9\xBB \x96 \x97",
-         "«Янтарный» – —"},
-        {"non-breaking space", "\xEE\xE7\xB8\xF0\xE0\xA0\xEB\xE5\xF1\xE0", "озёра\u00A0леса"},
-        {"Ukrainian and Belarusian letters", "\xAF\xB2\xAA\xA1\xBF\xB3\xBA\xA2\xA5\xB4",
-         "ЇІЄЎїієўҐґ"},
-        {"signs", "\x88\x99\xB0\xA7\xB1\x85\x84\x93\x94\xB9", "€™°§±…„“”№"},
-        {"the unassigned byte", "a\x98" "b", "a\uFFFDb"},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(Cp1251ToUtf8(c.in), c.out);
-    }
 }
 
 TEST(Utf8ToCp1251, KeepsATextWhoseCharactersCp1251LacksAsItIs) {
@@ -94,29 +77,6 @@ TEST(Utf8Offset, CountsCharactersNotBytes) {
         EXPECT_EQ(Utf8Offset(text, n), offsets[n]);
     }
     EXPECT_EQ(Utf8Offset("", 0), 0u);
-}
-
-Charset CharsetOf(const std::vector<std::string>& lines) {
-    Utf8Evidence evidence;
-    for (const std::string& line : lines) evidence.Add(line);
-    return evidence.charset();
-}
-
-TEST(Utf8Evidence, TakesAFileForUtf8OnlyWhenItIsValidAndBeyondAscii) {
-    const struct { const char* what; std::vector<std::string> lines; Charset charset; } cases[] = {
-        {"no line", {}, Charset::Cp1251},
-        {"ASCII only", {"Code: ab123", std::string(40, 'x')}, Charset::Cp1251},
-        {"UTF-8 Cyrillic", {"Code", "Ёлки"}, Charset::Utf8},
-        {"UTF-8 emoji after a long ASCII run", {std::string(21, 'x') + "\U0001F6B2"}, Charset::Utf8},
-        {"CP1251 Cyrillic", {"\xC5\xEB\xEA\xE8"}, Charset::Cp1251},
-        {"almost UTF-8: one invalid byte at the end", {"Ёлки", "палки\xE0"}, Charset::Cp1251},
-        {"invalid, then valid", {"\xFF", "Ёлки"}, Charset::Cp1251},
-        {"a CP1251 letter with continuation bytes", {"\xC2\xAB"}, Charset::Utf8},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        EXPECT_EQ(CharsetOf(c.lines), c.charset);
-    }
 }
 
 TEST(Utf8Evidence, FindsAnyRussianLetterOfCp1251AfterALetterInvalidUtf8) {

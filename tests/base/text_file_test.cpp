@@ -171,6 +171,8 @@ TEST(TextFile, TellsUtf8FromCp1251ByTheMarkOrByTheLinesItGives) {
         {"the mark decides even for invalid text", "\xEF\xBB\xBF\xC5\xEB", {"\xC5\xEB"},
          Charset::Utf8, 1},
         {"valid UTF-8 beyond ASCII", "Ёлки\r\n\nпалки", {"Ёлки", "", "палки"}, Charset::Utf8, 0},
+        {"an emoji after a long ASCII run", "a\n" + std::string(21, 'x') + "\U0001F6B2",
+         {"a", std::string(21, 'x') + "\U0001F6B2"}, Charset::Utf8, 0},
         {"ASCII only", "a\nb\n", {"a", "b"}, Charset::Cp1251, 0},
         {"CP1251", "a\n\xC5\xEB\n", {"a", "\xC5\xEB"}, Charset::Cp1251, 2},
         {"almost UTF-8: one invalid byte at the end", "Ёлки\nпалки\xE0",

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "overlays/overlay_test_support.hpp"
-#include "support/cp1251_text.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::kml {
@@ -41,21 +40,6 @@ TEST(MakeOverlayPlacemark, BuildsTheNineLinesFromTheOverlayAndItsSource) {
     EXPECT_EQ(got, Placemark("Озеро №1", "Вокруг", "sn_great_voyage", kRouteCoordinates));
     EXPECT_EQ(console.out, LoadingLine(kRoute, 2));
     EXPECT_EQ(console.err, "");
-}
-
-TEST(MakeOverlayPlacemark, GivesTheSamePlacemarkInEveryCodePage) {
-    const std::string content = "name=Граница «юг» – 2\r\ndescr=Вдоль <b>границы</b>\u00A0…\r\n"
-                                "style=sn_brevet\r\nfile=" + kRoute + "\r\n";
-    for (const auto& saved : SavedEveryWay(content)) {
-        SCOPED_TRACE(saved.as);
-        TempDir dir;
-        const std::string path = dir.Write("overlay.txt", saved.bytes);
-        std::string got;
-        const Console console = Capture([&] { got = MakeOverlayPlacemark(path); });
-        EXPECT_EQ(got, Placemark("Граница «юг» – 2", "Вдоль <b>границы</b>\u00A0…", "sn_brevet",
-                                 kRouteCoordinates));
-        EXPECT_EQ(console.out, LoadingLine(kRoute, 2));
-    }
 }
 
 TEST(MakeOverlayPlacemark, KeepsEveryDocumentWellFormed) {
