@@ -39,12 +39,13 @@ std::string ValidUtf8(std::string_view text);
 std::size_t Utf8Offset(std::string_view utf8Text, std::size_t characters);
 
 // What the lines of a file, fed in order, tell about its code page. CP1251 Cyrillic text is
-// practically never valid UTF-8: there, a byte from 0xC2 to 0xF4 (В to Я, а to ф) must be
+// practically never valid UTF-8. There, a byte from 0xC2 to 0xF4 (В to Я, а to ф) must be
 // followed by one to three bytes from 0x80 to 0xBF, which in CP1251 are punctuation, signs,
 // Ё, ё and the letters of other Cyrillic alphabets, never А to я; 0xC0, 0xC1 and 0xF5 to 0xFF
-// (А, Б, х to я) and a byte from 0x80 to 0xBF (Ё, ё, ...) after a letter or a blank start no
-// UTF-8 sequence at all. So a letter from А to я after another letter, the text of almost
-// every word, is invalid UTF-8, and every trip a CP1251 list draws holds "Что посмотреть:".
+// (А, Б, х to я) start no UTF-8 sequence; and a byte from 0x80 to 0xBF (Ё, ё, «, ...) after
+// a blank or any ASCII character is invalid. So any letter from А to я after another letter,
+// as in almost every word, is invalid UTF-8, and every trip a CP1251 list draws holds
+// "Что посмотреть:".
 struct Utf8Evidence {
     bool invalid = false;    // some text is no valid UTF-8
     bool multiByte = false;  // some text holds a character of two bytes or more

@@ -44,8 +44,8 @@ void ToUtf8(TripTable& table, base::Charset charset) {
 
 TripTable ReadTripList(const std::string& vplistname) {
     // The code page is known at the end of the file only, so the records accepted in either
-    // are kept until then; the sights label of each starts with a byte that is no UTF-8 in
-    // the other, so no line is accepted in both.
+    // are kept until then. The sights label begins with 0xD7 in CP1251 and with 0xD0 in
+    // UTF-8, so no line is accepted in both.
     TripTable cp1251;
     TripTable utf8;
     base::TextFile file(vplistname, base::FileDecoding::Cp1251OrUtf8);
