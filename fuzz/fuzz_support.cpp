@@ -10,6 +10,7 @@
 #include <libxml/xmlerror.h>
 #include <stdlib.h>
 
+#include "base/text_file.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::fuzz {
@@ -173,6 +174,21 @@ private:
 };
 
 }  // namespace
+
+base::Charset CharsetOf(const std::string& path) {
+    base::TextFile file(path, base::FileDecoding::Cp1251OrUtf8);
+    std::string_view lines;
+    while (file.NextLines(lines)) {}
+    return file.charset();
+}
+
+std::string SavedAsUtf8(std::string_view cp1251, bool mark) {
+    return (mark ? "\xEF\xBB\xBF" : "") + base::Cp1251ToUtf8(cp1251);
+}
+
+void CheckUtf8(const char* what, std::string_view text) {
+    if (base::ValidUtf8(text) != text) Fail(what, "is not valid UTF-8");
+}
 
 void CheckWebPage(const std::function<void(web::WebPage&)>& body) {
     // Only the data block is kept, and the page is not finished: the libraries around the data

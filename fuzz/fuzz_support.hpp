@@ -1,7 +1,7 @@
 #pragma once
 // What the fuzz harnesses share: a scratch folder per process for the files the readers
-// take, writing a complete set of documents, the well-formedness check of a document, and
-// the check of the web page.
+// take, the code page of a text file and its UTF-8 copy, writing a complete set of
+// documents, the well-formedness check of a document, and the check of the web page.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/encoding.hpp"
 #include "kml/documents.hpp"
 #include "web/web_page.hpp"
 
@@ -23,6 +24,15 @@ const std::string& ScratchFolder();
 
 // Writes the bytes to the named file in the scratch folder, replacing it; returns its path.
 std::string WriteScratchFile(std::string_view name, std::string_view bytes);
+
+// The code page the tool reads a trip list or an overlay file in.
+base::Charset CharsetOf(const std::string& path);
+
+// The text read as CP1251 saved as UTF-8: with the byte-order mark or without.
+std::string SavedAsUtf8(std::string_view cp1251, bool mark);
+
+// Aborts, naming the text, unless it is valid UTF-8.
+void CheckUtf8(const char* what, std::string_view text);
 
 // Writes the three documents into the scratch folder (header, what `body` writes, footer),
 // closes them and returns the text of the main document.

@@ -1,7 +1,9 @@
 // Any bytes as a GPX file: loaded, thinned with one of a few threshold pairs (chosen by the
 // input's length) and drawn. The input's first byte, when it has more, picks the reader's
 // switches and a variant of the rest: as it is, with its markers prefixed ("<trkpt" as
-// "<g:trkpt", the prefix bound at the start), or as UTF-16 with either byte-order mark.
+// "<g:trkpt", the prefix bound at the start), or as UTF-16 with either byte-order mark; and
+// whether the UTF-8 byte-order mark stands in front. The trip drawn has a UTF-8 record with
+// characters beyond CP1251.
 // After thinning the store holds only kept points, starts with a segment start and counts
 // its segment starts right; the documents stay well-formed and the web page data valid
 // JSON.
@@ -63,11 +65,11 @@ void CheckThinnedStore(const tracks::TrackStore& store) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static const catalogue::TripRecord trip{.heading = "Ride: Around the lake",
-                                            .idLine = "Code: vp101",
-                                            .datesLine = "Dates:     15.07.2010",
-                                            .summary = "Summary",
-                                            .sightsLine = "GPS"};
+    static const catalogue::TripRecord trip{.heading = "Велопробег: «Вокруг озера» – Łeba",
+                                            .idLine = "Код: vp101",
+                                            .datesLine = "Даты:      15.07.2010",
+                                            .summary = "Озёра и пляжи \U0001F6B2",
+                                            .sightsLine = "Что посмотреть: GPS-трек"};
     // Reused from input to input, as a run reuses it from trip to trip.
     static tracks::TrackStore store;
     std::string_view bytes = fuzz::Bytes(data, size);
@@ -85,6 +87,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             case 3: file = Utf16(bytes, true); break;
             default: file.assign(bytes); break;
         }
+        if ((choice & 64) != 0) file.insert(0, "\xEF\xBB\xBF");
     }
     const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", file);
     const Thresholds& thresholds = kThresholds[size % std::size(kThresholds)];

@@ -1,6 +1,8 @@
-// Any bytes as the trip list. Every record read goes through the date-range parser, whose
-// result must be consistent, and is drawn as a one-point track into documents that must
-// stay well-formed and into a web page whose data must stay valid.
+// Any bytes as the trip list. Every record read must be valid UTF-8; a list read as CP1251
+// must give the same records saved as UTF-8 (with the byte-order mark or without, by the
+// input's length). Every record goes through the date-range parser, whose result must be
+// consistent, and is drawn as a one-point track into documents that must stay well-formed
+// and into a web page whose data must stay valid.
 #include <cstdlib>
 
 #include "base/errors.hpp"
@@ -46,6 +48,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         trips = catalogue::ReadTripList(path);
     } catch (const base::InOutError&) {
         return 0;
+    }
+    for (const catalogue::TripRecord& trip : trips) {
+        for (const std::string* line :
+             {&trip.heading, &trip.idLine, &trip.datesLine, &trip.summary, &trip.sightsLine}) {
+            fuzz::CheckUtf8("trip record", *line);
+        }
+    }
+    if (fuzz::CharsetOf(path) == base::Charset::Cp1251) {
+        const std::string utf8 = fuzz::WriteScratchFile(
+            "vplist-utf8.txt", fuzz::SavedAsUtf8(fuzz::Bytes(data, size), size % 2 == 1));
+        if (catalogue::ReadTripList(utf8) != trips) std::abort();
     }
     static const tracks::TrackStore store = OnePointStore();
     fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {

@@ -47,7 +47,10 @@ char* LineStart(char* begin, char* at) {
 }  // namespace
 
 TextFile::TextFile(std::string path, FileDecoding decoding)
-    : path_(std::move(path)), checkMark_(decoding == FileDecoding::Utf16ByMark) {
+    : path_(std::move(path)),
+      checkMark_(decoding == FileDecoding::Utf16ByMark),
+      checkUtf8Mark_(decoding == FileDecoding::Cp1251OrUtf8),
+      watchUtf8_(decoding == FileDecoding::Cp1251OrUtf8) {
     errno = 0;
     file_ = OpenForReading(path_);
     if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : ENOENT, path_);
@@ -69,6 +72,15 @@ void TextFile::Close() {
 }
 
 bool TextFile::NextLine(std::string_view& line) {
+    if (!NextLineOfData(line)) return false;
+    if (watchUtf8_) {
+        utf8_.Add(line);
+        if (utf8_.invalid && firstNonUtf8Line_ == 0) firstNonUtf8Line_ = lineNumber_;
+    }
+    return true;
+}
+
+bool TextFile::NextLineOfData(std::string_view& line) {
     for (;;) {
         if (ended_) return false;
         char* data = buffer_.get();
@@ -103,8 +115,9 @@ bool TextFile::NextLines(std::string_view& lines) {
             char* start = data + begin_;
             begin_ = static_cast<std::size_t>(last - data);
             lines = CleanLines(start, last);
-            if (!lines.empty()) return true;
-            continue;
+            if (lines.empty()) continue;
+            if (watchUtf8_) utf8_.Add(lines);
+            return true;
         }
         if (atEnd_) return false;
         searched = end_ - begin_;
@@ -175,11 +188,21 @@ bool TextFile::Refill() {
             got = DecodeUtf16();
         }
     }
+    if (checkUtf8Mark_) {
+        checkUtf8Mark_ = false;
+        constexpr std::string_view kUtf8Mark = "\xEF\xBB\xBF";
+        if (std::string_view(buffer_.get() + end_, got).starts_with(kUtf8Mark)) {
+            utf8Mark_ = true;
+            begin_ += kUtf8Mark.size();
+        }
+    }
     if (got == 0) return false;
     end_ += got;
     loneCr_ = LoneCr::Unknown;
     return true;
 }
+
+Charset TextFile::charset() const { return utf8Mark_ ? Charset::Utf8 : utf8_.charset(); }
 
 // Reads up to `size` bytes of the file; 0 at its end. Throws InOutError when reading fails.
 std::size_t TextFile::ReadBlock(char* into, std::size_t size) {

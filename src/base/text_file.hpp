@@ -9,6 +9,7 @@
 #include <string>
 #include <string_view>
 
+#include "base/encoding.hpp"
 #include "base/utf16.hpp"
 
 namespace omvo::base {
@@ -18,6 +19,8 @@ enum class FileDecoding {
     Bytes,       // as they are
     Utf16ByMark, // as they are, or decoded to UTF-8 when the file starts with a UTF-16
                  // byte-order mark (which is dropped)
+    Cp1251OrUtf8,  // as they are, a UTF-8 byte-order mark at the start dropped; the lines
+                   // given out tell whether the file is UTF-8 (see charset())
 };
 
 class TextFile {
@@ -44,11 +47,20 @@ public:
     // Returns the number of the physical line last given by NextLine, as an editor counts it.
     long lineNumber() const { return lineNumber_; }
 
+    // With FileDecoding::Cp1251OrUtf8, once the data has ended: UTF-8 when the file began with
+    // the UTF-8 byte-order mark, or when it is valid UTF-8 throughout and holds a character
+    // beyond ASCII; CP1251 otherwise.
+    Charset charset() const;
+
+    // The number of the first line NextLine gave that is no valid UTF-8, or 0.
+    long firstNonUtf8Line() const { return firstNonUtf8Line_; }
+
     // Closes the file. Throws InOutError when closing fails. The destructor closes it too,
     // silently.
     void Close();
 
 private:
+    bool NextLineOfData(std::string_view& line);
     bool Refill();
     std::size_t ReadBlock(char* into, std::size_t size);
     std::size_t DecodeUtf16();
@@ -80,6 +92,11 @@ private:
     enum class LoneCr : unsigned char { Unknown, None, Some } loneCr_ = LoneCr::Unknown;
     long lineNumber_ = 0;
     bool checkMark_ = false;  // the first block is still to be tested for a UTF-16 mark
+    bool checkUtf8Mark_ = false;  // ... for a UTF-8 mark
+    bool watchUtf8_ = false;      // the lines given out are looked at for UTF-8
+    bool utf8Mark_ = false;       // the file began with the UTF-8 mark
+    Utf8Evidence utf8_;
+    long firstNonUtf8Line_ = 0;
     bool utf16_ = false;      // the file is UTF-16: buffer_ holds its decoded text
     Utf16Decoder decoder_;
     std::unique_ptr<char[]> raw_;  // the UTF-16 block being decoded: raw_[rawBegin_, rawEnd_)

@@ -6,6 +6,7 @@
 #include "base/calendar.hpp"
 #include "base/console.hpp"
 #include "base/decimal.hpp"
+#include "base/encoding.hpp"
 #include "catalogue/trip_id.hpp"
 
 namespace omvo::catalogue {
@@ -14,35 +15,35 @@ namespace {
 
 using base::IsDigit;
 
-// Heading labels and the night-trip word, CP1251.
-constexpr std::string_view kRideLabel = "\xC2\xE5\xEB\xEE\xEF\xF0\xEE\xE1\xE5\xE3\x3A";  // Велопробег:
-constexpr std::string_view kBrevetLabel = "\xC1\xF0\xE5\xE2\xE5\xF2\x3A";                // Бревет:
-constexpr std::string_view kTourLabel = "\xC2\xE5\xEB\xEE\xEF\xEE\xF5\xEE\xE4\x3A";      // Велопоход:
-constexpr std::string_view kNightLower = "\xED\xEE\xF7\xED\xEE\xE9";                     // ночной
-constexpr std::string_view kNightUpper = "\xCD\xEE\xF7\xED\xEE\xE9";                     // Ночной
+// Heading labels and the night-trip word.
+constexpr std::string_view kRideLabel = "Велопробег:";
+constexpr std::string_view kBrevetLabel = "Бревет:";
+constexpr std::string_view kTourLabel = "Велопоход:";
+constexpr std::string_view kNightLower = "ночной";
+constexpr std::string_view kNightUpper = "Ночной";
 
 struct MonthName {
-    std::string_view name;  // lower-case genitive, CP1251
+    std::string_view name;  // lower-case genitive
     std::string_view replacement;
 };
 
 // Replaced in this order.
 constexpr std::array<MonthName, 12> kMonths{{
-    {"\xFF\xED\xE2\xE0\xF0\xFF", ".01."},          // января
-    {"\xF4\xE5\xE2\xF0\xE0\xEB\xFF", ".02."},      // февраля
-    {"\xEC\xE0\xF0\xF2\xE0", ".03."},              // марта
-    {"\xE0\xEF\xF0\xE5\xEB\xFF", ".04."},          // апреля
-    {"\xEC\xE0\xFF", ".05."},                      // мая
-    {"\xE8\xFE\xED\xFF", ".06."},                  // июня
-    {"\xE8\xFE\xEB\xFF", ".07."},                  // июля
-    {"\xE0\xE2\xE3\xF3\xF1\xF2\xE0", ".08."},      // августа
-    {"\xF1\xE5\xED\xF2\xFF\xE1\xF0\xFF", ".09."},  // сентября
-    {"\xEE\xEA\xF2\xFF\xE1\xF0\xFF", ".10."},      // октября
-    {"\xED\xEE\xFF\xE1\xF0\xFF", ".11."},          // ноября
-    {"\xE4\xE5\xEA\xE0\xE1\xF0\xFF", ".12."},      // декабря
+    {"января", ".01."},
+    {"февраля", ".02."},
+    {"марта", ".03."},
+    {"апреля", ".04."},
+    {"мая", ".05."},
+    {"июня", ".06."},
+    {"июля", ".07."},
+    {"августа", ".08."},
+    {"сентября", ".09."},
+    {"октября", ".10."},
+    {"ноября", ".11."},
+    {"декабря", ".12."},
 }};
 
-// The label of a dates line, skipped whatever it holds.
+// The label of a dates line, skipped whatever it holds: this many characters.
 constexpr std::size_t kDatesLabelLength = 11;
 
 // A tour is long from this day count on (exclusive bound), great from the second.
@@ -97,8 +98,7 @@ bool IsDateText(std::string_view text) {
 
 DateRange ParseDateRange(std::string_view datesLine) {
     DateRange range;
-    std::string s = RemoveBlanks(
-        datesLine.size() > kDatesLabelLength ? datesLine.substr(kDatesLabelLength) : std::string_view{});
+    std::string s = RemoveBlanks(datesLine.substr(base::Utf8Offset(datesLine, kDatesLabelLength)));
     for (const auto& month : kMonths) s = ReplaceAll(std::move(s), month.name, month.replacement);
 
     // A one-digit first day becomes two digits.
@@ -151,7 +151,7 @@ TripClass ClassifyTrip(const TripRecord& trip) {
     if (heading.starts_with(kTourLabel)) {
         const DateRange range = ParseDateRange(trip.datesLine);
         if (!range.badDateText.empty()) {
-            base::Warning("trip " + TripId(trip) + ": '" + range.badDateText +
+            base::Warning("trip " + TripFileId(trip) + ": '" + range.badDateText +
                           "' is not a valid date; the trip is drawn as a short tour");
         }
         // A tour of unknown length gets the smallest tour class. An end before the start

@@ -26,7 +26,7 @@ struct DateRange {
     std::string badDateText;
 };
 
-// Returns the date range that a dates line names after its label.
+// Returns the date range that a dates line (UTF-8) names after its label.
 DateRange ParseDateRange(std::string_view datesLine);
 
 // Returns true when the text has the shape "dd.mm.yyyy" (digits and two dots).

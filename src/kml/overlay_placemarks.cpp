@@ -1,14 +1,13 @@
 #include "kml/overlay_placemarks.hpp"
 
-#include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::kml {
 
 std::string MakeOverlayPlacemark(const overlays::Overlay& overlay) {
     const overlays::OverlayDefinition& definition = overlay.definition;
-    const std::string name = EscapeText(base::Cp1251ToUtf8(definition.name));
-    const std::string descr = CdataText(base::Cp1251ToUtf8(definition.descr));
+    const std::string name = EscapeText(DropInvalidUtf8(definition.name));
+    const std::string descr = CdataText(DropInvalidUtf8(definition.descr));
     const std::string style = EscapeText(DropInvalidUtf8(definition.style));
     const std::string coordinates = EscapeText(DropInvalidUtf8(overlay.coordinates));
 

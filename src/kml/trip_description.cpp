@@ -7,7 +7,9 @@ namespace omvo::kml {
 
 namespace {
 
-// The summary is cut to this many CP1251 characters, the last three of them "...".
+// The summary is cut to this many characters, the last three of them "...". Every CP1251
+// character is one character of the record's UTF-8, so a CP1251 list is cut where its bytes
+// are counted.
 constexpr std::size_t kSummaryLength = 180;
 constexpr std::string_view kEllipsis = "...";
 
@@ -24,14 +26,16 @@ std::string TripDescription(const catalogue::TripRecord& trip) {
     const std::string_view title = heading.substr(titleStart);
 
     std::string_view summary = trip.summary;
-    const bool cut = summary.size() > kSummaryLength;
-    if (cut) summary = summary.substr(0, kSummaryLength - kEllipsis.size());
+    const bool cut = base::Utf8Offset(summary, kSummaryLength) < summary.size();
+    if (cut) {
+        summary = summary.substr(0, base::Utf8Offset(summary, kSummaryLength - kEllipsis.size()));
+    }
 
     const std::string id = catalogue::TripId(trip);
     const std::string_view host = ClubHost();
     std::string fragment;
     fragment.reserve(heading.size() + host.size() + id.size() + trip.idLine.size() +
-                     trip.datesLine.size() + kSummaryLength + 64);
+                     trip.datesLine.size() + summary.size() + 64);
     fragment.append(head)
         .append("<a href=\"http://")
         .append(host)
@@ -46,7 +50,7 @@ std::string TripDescription(const catalogue::TripRecord& trip) {
         .append("<br>")
         .append(summary);
     if (cut) fragment.append(kEllipsis);
-    return base::Cp1251ToUtf8(fragment);
+    return fragment;
 }
 
 }  // namespace omvo::kml

@@ -8,7 +8,6 @@
 #include "catalogue/trip_class.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
-#include "base/encoding.hpp"
 #include "kml/xml_text.hpp"
 
 namespace omvo::kml {
@@ -43,8 +42,8 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
     if (segmentCount <= 0 || points.empty()) return;
 
     // Asked once per trip: the same for every segment.
-    const std::string name = EscapeText(base::Cp1251ToUtf8(catalogue::TripId(trip)));
-    const std::string description = CdataText(TripDescription(trip));
+    const std::string name = EscapeText(DropInvalidUtf8(catalogue::TripId(trip)));
+    const std::string description = CdataText(DropInvalidUtf8(TripDescription(trip)));
     const std::string styleId = EscapeText(catalogue::StyleIdOf(tripClass));
 
     // One placemark is built in this text and routed at once; the text keeps its capacity

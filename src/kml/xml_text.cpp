@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "base/encoding.hpp"
+
 namespace omvo::kml {
 
 namespace {
@@ -51,46 +53,16 @@ bool BeginsReference(std::string_view text, std::size_t i) {
 }
 
 // The length of the UTF-8 sequence at position i of text, or 0 when the bytes there are
-// no valid sequence; then `skip` is the number of bytes to drop (the lead byte and the
-// continuation bytes that still fitted it).
-std::size_t Utf8SequenceAt(std::string_view text, std::size_t i, std::size_t& skip) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    if (lead < 0x80) return 1;
-    std::size_t continuations = 0;
-    unsigned char low = 0x80;   // range of the first continuation byte
-    unsigned char high = 0xBF;
-    if (lead >= 0xC2 && lead <= 0xDF) {
-        continuations = 1;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        continuations = 2;
-        if (lead == 0xE0) low = 0xA0;   // no overlong forms
-        if (lead == 0xED) high = 0x9F;  // no surrogates
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        continuations = 3;
-        if (lead == 0xF0) low = 0x90;   // no overlong forms
-        if (lead == 0xF4) high = 0x8F;  // nothing above U+10FFFF
-    } else {
-        skip = 1;  // a stray continuation byte, an overlong lead byte or no lead byte at all
-        return 0;
-    }
-    std::size_t matched = 0;
-    while (matched < continuations && i + 1 + matched < text.size()) {
-        const auto b = static_cast<unsigned char>(text[i + 1 + matched]);
-        if (b < low || b > high) break;
-        low = 0x80;
-        high = 0xBF;
-        ++matched;
-    }
-    if (matched < continuations) {
-        skip = 1 + matched;
-        return 0;
-    }
-    // U+FFFE and U+FFFF are valid UTF-8 but no XML characters.
-    if (lead == 0xEF && text[i + 1] == '\xBF' && (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
+// no valid sequence or U+FFFE or U+FFFF, which are valid UTF-8 but no XML characters; then
+// `skip` is the number of bytes to drop.
+std::size_t XmlSequenceAt(std::string_view text, std::size_t i, std::size_t& skip) {
+    const std::size_t length = base::Utf8SequenceAt(text, i, skip);
+    if (length == 3 && text[i] == '\xEF' && text[i + 1] == '\xBF' &&
+        (text[i + 2] == '\xBE' || text[i + 2] == '\xBF')) {
         skip = 3;
         return 0;
     }
-    return 1 + continuations;
+    return length;
 }
 
 }  // namespace
@@ -174,7 +146,7 @@ std::string DropInvalidUtf8(std::string_view text) {
     std::size_t i = 0;
     std::size_t skip = 0;
     while (i < text.size()) {
-        const std::size_t length = Utf8SequenceAt(text, i, skip);
+        const std::size_t length = XmlSequenceAt(text, i, skip);
         if (length == 0) break;
         i += length;
     }
@@ -182,7 +154,7 @@ std::string DropInvalidUtf8(std::string_view text) {
 
     std::string out(text.substr(0, i));
     while (i < text.size()) {
-        const std::size_t length = Utf8SequenceAt(text, i, skip);
+        const std::size_t length = XmlSequenceAt(text, i, skip);
         if (length == 0) {
             i += skip;
         } else {

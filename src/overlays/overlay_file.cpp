@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "base/console.hpp"
+#include "base/encoding.hpp"
 #include "base/platform.hpp"
 #include "base/text_file.hpp"
 
@@ -22,12 +23,23 @@ bool TakeValue(std::string_view line, std::string_view key, std::string& value) 
     return true;
 }
 
+// Makes the name and the description UTF-8, and the style and the path CP1251, as a CP1251
+// file gives them, whichever code page the file was saved in (see TripFileId).
+void ToUtf8AndCp1251(OverlayDefinition& definition, base::Charset charset) {
+    definition.name = base::ToUtf8(definition.name, charset);
+    definition.descr = base::ToUtf8(definition.descr, charset);
+    if (charset == base::Charset::Utf8) {
+        definition.style = base::Utf8ToCp1251(definition.style);
+        definition.file = base::Utf8ToCp1251(definition.file);
+    }
+}
+
 }  // namespace
 
 bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
     definition = OverlayDefinition{};
     if (!base::FileExists(path)) return false;
-    base::TextFile file(path);
+    base::TextFile file(path, base::FileDecoding::Cp1251OrUtf8);
     std::string_view line;
     while (file.NextLine(line)) {
         if (TakeValue(line, "name=", definition.name)) continue;
@@ -36,6 +48,7 @@ bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
         TakeValue(line, "file=", definition.file);
     }
     file.Close();
+    ToUtf8AndCp1251(definition, file.charset());
     return !definition.name.empty() && !definition.descr.empty() && !definition.style.empty() &&
            !definition.file.empty();
 }

@@ -7,11 +7,15 @@
 
 namespace omvo::overlays {
 
+// The values of an overlay file's keys: the name and the description in UTF-8, the style
+// and the path of the coordinates source file in CP1251 (see ReadOverlayFile).
 struct OverlayDefinition {
-    std::string name;   // CP1251
-    std::string descr;  // CP1251
+    std::string name;
+    std::string descr;
     std::string style;
     std::string file;   // the coordinates source file
+
+    bool operator==(const OverlayDefinition&) const = default;
 };
 
 struct Overlay {
@@ -20,7 +24,10 @@ struct Overlay {
 };
 
 // Reads the keys of an overlay file into `definition`; returns true when it is complete (all
-// four values non-empty). A missing file is not complete.
+// four values non-empty). A missing file is not complete. The file is read as UTF-8 when it
+// begins with the UTF-8 byte-order mark, or when it is valid UTF-8 throughout and holds a
+// character beyond ASCII; otherwise as CP1251. Either way the values are those the same
+// text saved in CP1251 gives: a character CP1251 lacks is kept, in UTF-8.
 bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition);
 
 // Returns the text of every coordinates element of the source file, joined. Shows

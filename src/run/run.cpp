@@ -43,7 +43,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
     std::vector<std::string> gpxPaths;
     gpxPaths.reserve(trips.size());
     for (const catalogue::TripRecord& trip : trips) {
-        gpxPaths.push_back(settings.gpxpath + catalogue::TripId(trip) + "tr.gpx");
+        gpxPaths.push_back(settings.gpxpath + catalogue::TripFileId(trip) + "tr.gpx");
     }
     const unsigned cores = base::UsableProcessorCount();
     const tracks::ReadOptions options{.isoTimes = settings.isotimes,
@@ -68,7 +68,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         // on a line of its own.
         const catalogue::TripClass tripClass = catalogue::ClassifyTrip(trip);
         base::ConsoleText("Загрузка ");
-        base::ConsoleBytes(catalogue::TripId(trip));
+        base::ConsoleBytes(catalogue::TripFileId(trip));
         base::ConsoleText("tr.gpx");
         std::unique_ptr<LoadedTrack> track = loader.Take(k);
         track->Report();

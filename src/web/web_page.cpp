@@ -233,8 +233,8 @@ void WebPage::StartEntry(const std::string* tripId, std::string_view heading,
 
 void WebPage::AddOverlay(const overlays::Overlay& overlay) {
     const overlays::OverlayDefinition& definition = overlay.definition;
-    const std::string name = kml::TextAsShown(base::Cp1251ToUtf8(definition.name));
-    StartEntry(nullptr, name, kml::DropControls(base::Cp1251ToUtf8(definition.descr)),
+    const std::string name = kml::TextAsShown(definition.name);
+    StartEntry(nullptr, name, kml::DropControls(definition.descr),
                StyleIndex(kml::DropControls(kml::DropInvalidUtf8(definition.style))),
                LayersOf(kml::Route::MainAndFar));
     entry_ += "[[";
@@ -252,9 +252,9 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
     // A trip the documents draw no placemark for is left out here too.
     if (segmentCount <= 0 || points.empty()) return;
 
-    const std::string id = kml::DropControls(base::Cp1251ToUtf8(catalogue::TripId(trip)));
+    const std::string id = kml::DropControls(catalogue::TripId(trip));
     const std::string name = kml::TextAsShown(id);
-    StartEntry(&id, kml::DropControls(base::Cp1251ToUtf8(trip.heading)),
+    StartEntry(&id, kml::DropControls(trip.heading),
                kml::DropControls(kml::TripDescription(trip)),
                StyleIndex(catalogue::StyleIdOf(tripClass)), LayersOf(route));
     entry_ += '[';

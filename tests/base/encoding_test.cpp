@@ -4,8 +4,12 @@
 
 #include <string>
 
+#include "support/cp1251_text.hpp"
+
 namespace omvo::base {
 namespace {
+
+using test::kCp1251Table;
 
 TEST(Cp1251ToUtf8, KeepsEveryAsciiByte) {
     std::string ascii;
@@ -14,46 +18,78 @@ TEST(Cp1251ToUtf8, KeepsEveryAsciiByte) {
     EXPECT_EQ(Cp1251ToUtf8(""), "");
 }
 
-TEST(Cp1251ToUtf8, ConvertsTheRussianAlphabet) {
-    std::string letters;
-    for (int b = 0xC0; b <= 0xFF; ++b) letters += static_cast<char>(b);
-    EXPECT_EQ(Cp1251ToUtf8(letters),
-              "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯабвгдежзийклмнопрстуфхцчшщъыьэюя");
+// The table comes from Python's codec (tools/cp1251_table.py), not from the tool.
+TEST(Cp1251ToUtf8, ConvertsEveryByteFromTheUpperHalfAsTheStandardTable) {
+    ASSERT_EQ(std::size(kCp1251Table), 128u);
+    std::string all;
+    std::string allUtf8;
+    for (const test::Cp1251Row& row : kCp1251Table) {
+        SCOPED_TRACE(static_cast<int>(row.byte));
+        const char b = static_cast<char>(row.byte);
+        EXPECT_EQ(Cp1251ToUtf8(std::string{'x', b, 'y'}), "x" + std::string(row.utf8) + "y");
+        EXPECT_EQ(Utf8ToCp1251(row.utf8), std::string(1, b));
+        all += b;
+        allUtf8 += row.utf8;
+    }
+    EXPECT_EQ(Cp1251ToUtf8(all), allUtf8);
+    EXPECT_EQ(Utf8ToCp1251(allUtf8), all);
 }
 
-TEST(Cp1251ToUtf8, ConvertsYoAndTheNumeroSign) {
-    const struct { std::string in; std::string out; } cases[] = {
-        {"\xA8", "\xD0\x81"},      // Ё
-        {"\xB8", "\xD1\x91"},      // ё
-        {"\xB9", "\xE2\x84\x96"},  // №
-        {"\xB9" "5, \xA8\xEB\xEA\xE8", "№5, Ёлки"},
-        {"\xE5\xB8\xE6", "еёж"},
-    };
-    for (const auto& c : cases) EXPECT_EQ(Cp1251ToUtf8(c.in), c.out);
-}
-
-TEST(Cp1251ToUtf8, DropsPunctuationAndLettersItDoesNotKnow) {
+TEST(Utf8ToCp1251, KeepsATextWhoseCharactersCp1251LacksAsItIs) {
     const struct { const char* what; std::string in; std::string out; } cases[] = {
-        {"guillemets", "\xAB\xCC\xE5\xF9\xE5\xF0\xE0\xBB", "Мещера"},
-        {"en and em dash", "a \x96 b \x97 c", "a  b  c"},
-        {"non-breaking space", "\xEE\xE7\xB8\xF0\xE0\xA0\xEB\xE5\xF1\xE0", "озёралеса"},
-        {"Ukrainian and Belarusian letters", "\xAF\xB2\xAA\xA1\xBF\xB3\xBA\xA2", ""},
-        {"euro sign and quotes", "\x88\x84\x93\x94", ""},
+        {"ASCII", "ab123", "ab123"},
+        {"Cyrillic", "аб№Ё1", "\xE0\xE1\xB9\xA8" "1"},
+        {"an emoji", "аб\U0001F6B21", "аб\U0001F6B21"},
+        {"a Polish letter", "Łeba", "Łeba"},
+        {"invalid UTF-8", "а\xFF", "а\xFF"},
+        {"empty", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(Cp1251ToUtf8(c.in), c.out);
-    }
-    for (int b = 0x80; b <= 0xBF; ++b) {
-        if (b == 0xA8 || b == 0xB8 || b == 0xB9) continue;
-        SCOPED_TRACE(b);
-        EXPECT_EQ(Cp1251ToUtf8(std::string{'x', static_cast<char>(b), 'y'}), "xy");
+        EXPECT_EQ(Utf8ToCp1251(c.in), c.out);
     }
 }
 
-TEST(Cp1251ToUtf8, GarblesUtf8InputWithoutError) {
-    // "Ёи" in UTF-8 is D0 81 D0 B8: two Р, one dropped byte and one ё.
-    EXPECT_EQ(Cp1251ToUtf8("Ёи"), "РРё");
+TEST(ValidUtf8, ReplacesEachInvalidSequenceByOneReplacementCharacter) {
+    const std::string r = "\uFFFD";
+    const struct { const char* what; std::string in; std::string out; } cases[] = {
+        {"valid text unchanged", "ab Ёж №\U0001F6B2", "ab Ёж №\U0001F6B2"},
+        {"a stray continuation byte", "a\x80" "b", "a" + r + "b"},
+        {"a CP1251 word", "\xC5\xE6", r + r},
+        {"a truncated sequence counts once", "a\xE2\x84", "a" + r},
+        {"a lead byte before ASCII", "\xD0" "a", r + "a"},
+        {"an overlong form", "\xC0\xAF", r + r},
+        {"a surrogate", "\xED\xA0\x80", r + r + r},
+        {"above U+10FFFF", "\xF4\x90\x80\x80", r + r + r + r},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(ValidUtf8(c.in), c.out);
+        EXPECT_EQ(ToUtf8(c.in, Charset::Utf8), c.out);
+    }
+}
+
+TEST(Utf8Offset, CountsCharactersNotBytes) {
+    const std::string text = "aЖ№\U0001F6B2b";  // 1, 2, 3, 4 and 1 bytes
+    const std::size_t offsets[] = {0, 1, 3, 6, 10, 11, 11};
+    for (std::size_t n = 0; n < std::size(offsets); ++n) {
+        SCOPED_TRACE(n);
+        EXPECT_EQ(Utf8Offset(text, n), offsets[n]);
+    }
+    EXPECT_EQ(Utf8Offset("", 0), 0u);
+}
+
+TEST(Utf8Evidence, FindsAnyRussianLetterOfCp1251AfterALetterInvalidUtf8) {
+    // А to я after any of them, Ё or ё, as in almost every Russian word.
+    std::string letters;
+    for (int b = 0xC0; b <= 0xFF; ++b) letters += static_cast<char>(b);
+    for (const char first : letters + "\xA8\xB8") {
+        for (const char second : letters) {
+            Utf8Evidence evidence;
+            evidence.Add(std::string{first, second});
+            ASSERT_TRUE(evidence.invalid) << std::hex << (first & 0xFF) << ' ' << (second & 0xFF);
+        }
+    }
 }
 
 TEST(Utf8ToCp866, WritesTheToolsTextsInTheDosCodePage) {

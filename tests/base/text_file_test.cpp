@@ -158,6 +158,48 @@ TEST(TextFile, DecodesUtf16FilesByTheirByteOrderMark) {
     }
 }
 
+TEST(TextFile, TellsUtf8FromCp1251ByTheMarkOrByTheLinesItGives) {
+    const struct {
+        const char* what;
+        std::string bytes;
+        std::vector<std::string> lines;
+        Charset charset;
+        long firstNonUtf8Line;
+    } cases[] = {
+        {"the UTF-8 mark is dropped", "\xEF\xBB\xBF" "a\r\nЁ\n", {"a", "Ё"}, Charset::Utf8, 0},
+        {"the mark alone is an empty file", "\xEF\xBB\xBF", {}, Charset::Utf8, 0},
+        {"the mark decides even for invalid text", "\xEF\xBB\xBF\xC5\xEB", {"\xC5\xEB"},
+         Charset::Utf8, 1},
+        {"valid UTF-8 beyond ASCII", "Ёлки\r\n\nпалки", {"Ёлки", "", "палки"}, Charset::Utf8, 0},
+        {"an emoji after a long ASCII run", "a\n" + std::string(21, 'x') + "\U0001F6B2",
+         {"a", std::string(21, 'x') + "\U0001F6B2"}, Charset::Utf8, 0},
+        {"ASCII only", "a\nb\n", {"a", "b"}, Charset::Cp1251, 0},
+        {"CP1251", "a\n\xC5\xEB\n", {"a", "\xC5\xEB"}, Charset::Cp1251, 2},
+        {"almost UTF-8: one invalid byte at the end", "Ёлки\nпалки\xE0",
+         {"Ёлки", "палки\xE0"}, Charset::Cp1251, 2},
+        {"after a Ctrl-Z that ends the data nothing counts", "Ёлки\n\x1A\xFF", {"Ёлки"},
+         Charset::Utf8, 0},
+        {"nor what a Ctrl-Z cuts from a line", "Ёлки\x1A\xFF\nb", {"Ёлки", "b"}, Charset::Utf8, 0},
+        {"a mark later in the file is text", "a\xEF\xBB\xBF", {"a\xEF\xBB\xBF"}, Charset::Utf8, 0},
+    };
+    test::TempDir dir;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::string path = dir.Write("f.txt", c.bytes);
+        for (const Reading read : kReadings) EXPECT_EQ(read(path, FileDecoding::Cp1251OrUtf8), c.lines);
+        TextFile byLine(path, FileDecoding::Cp1251OrUtf8);
+        std::string_view text;
+        while (byLine.NextLine(text)) {}
+        EXPECT_EQ(byLine.charset(), c.charset);
+        EXPECT_EQ(byLine.firstNonUtf8Line(), c.firstNonUtf8Line);
+        TextFile byBlock(path, FileDecoding::Cp1251OrUtf8);
+        while (byBlock.NextLines(text)) {}
+        EXPECT_EQ(byBlock.charset(), c.charset);
+    }
+    // Without being asked, the mark is text like any other.
+    EXPECT_EQ(LinesOf(dir.Write("f.txt", "\xEF\xBB\xBF" "a")), std::vector<std::string>{"\xEF\xBB\xBF" "a"});
+}
+
 TEST(TextFile, DecodesLongUtf16FilesWhole) {
     // Several MiB of multi-byte text, so the decoded text outgrows the blocks it came in.
     std::u16string text;

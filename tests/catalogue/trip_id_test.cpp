@@ -4,16 +4,12 @@
 
 #include <string>
 
-#include "catalogue/cp1251_text.hpp"
+#include "catalogue/test_trip.hpp"
 
 namespace omvo::catalogue {
 namespace {
 
-using omvo::test::Cp1251;
-
-TripRecord Trip(std::string_view heading, std::string_view idLine, std::string_view summary) {
-    return omvo::test::Cp1251Trip(heading, idLine, summary);
-}
+TripRecord Trip(std::string_view idLine) { return test::TestTrip("Велопробег: x", idLine, ""); }
 
 TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
     const struct { const char* idLine; const char* id; } cases[] = {
@@ -27,10 +23,25 @@ TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
         {"Код", ""},
         {"", ""},
         {"12345@[`{", "@[`{"},  // only A to Z are lowered
+        {"Код:\u00A0«Ab»–ё…", "«ab»–"},  // characters, not bytes
+        {"Код: \U0001F6B2Łab\U0001F6B2", "\U0001F6B2Łab\U0001F6B2"},  // Ł is no Latin capital A to Z
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.idLine);
-        EXPECT_EQ(TripId(Trip("Велопробег: x", c.idLine, "")), Cp1251(c.id));
+        EXPECT_EQ(TripId(Trip(c.idLine)), c.id);
+    }
+}
+
+TEST(TripFileId, NamesTheGpxFileInCp1251AsACp1251ListDoes) {
+    const struct { const char* idLine; std::string fileId; } cases[] = {
+        {"Код: AB123", "ab123"},
+        {"Код: АБ1Яя", "\xC0\xC1" "1\xDF\xFF"},
+        {"Код: ё№\uFFFDab", "\xB8\xB9\x98" "ab"},  // 0x98 of a CP1251 list comes back
+        {"Код: аŁ123", "аŁ123"},  // no CP1251 form: UTF-8 as read
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.idLine);
+        EXPECT_EQ(TripFileId(Trip(c.idLine)), c.fileId);
     }
 }
 

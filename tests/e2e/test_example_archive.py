@@ -91,6 +91,31 @@ class ExampleArchive(SandboxTest):
         self.assertEqual(hashlib.sha256(page).hexdigest() + "\n",
                          golden("example", "omvo-covering.html.sha256").decode())
 
+    def test_the_list_and_the_overlays_saved_as_utf8_give_the_same_bytes(self):
+        """The trip list and the overlay files saved as UTF-8, with and without the
+        byte-order mark (as today's editors save them), give the console bytes, the documents
+        and the page of the CP1251 archive."""
+        for mark in (b"", b"\xef\xbb\xbf"):
+            with self.subTest(mark=mark):
+                def utf8_copy(source, name):
+                    with open(os.path.join(SOURCE_DIR, source), "rb") as f:
+                        return self.box.write(name, mark + f.read().decode("cp1251").encode())
+
+                self.box.settings(vplistname=utf8_copy("examples/club/vplist.txt", "list.txt"),
+                                  gpxpath=ARCHIVE + "/gpx/")
+                with open(self.box.ini, "ab") as f:
+                    f.write(b"webpage=1\r\n")
+                overlays = [utf8_copy(path, os.path.basename(path)) for path in OVERLAYS]
+                result = self.box.run_in(SOURCE_DIR, *overlays)
+                self.assertEqual((result.code, result.err), (0, b""))
+                self.assertEqual(result.out, golden("example", "console.cp866"))
+                for name in EXPECTED:
+                    self.assertEqual(self.box.read("kml/" + name), golden("example", name), name)
+                page = self.box.read("kml/omvo-covering.html").replace(
+                    b"http://%s/" % CLUB_HOST.encode(), b"http://omvo.example.org/")
+                self.assertEqual(hashlib.sha256(page).hexdigest() + "\n",
+                                 golden("example", "omvo-covering.html.sha256").decode())
+
 
 if __name__ == "__main__":
     unittest.main()

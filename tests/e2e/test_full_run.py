@@ -145,28 +145,38 @@ class MarkupInInput(SandboxTest):
             ("Велопробег: A & B <C>", "Код: " + trip_id, "Даты:      1 мая 2011", "Итог ]]> конец"),
             ("Велопробег: Кириллица", "Код: ДЕ12Ж", "Даты:      2 мая 2011", "Обычный"),
         ]
-        self.box.write("list.txt", cp1251("\r\n\r\n".join(
-            "\r\n".join([*r, SIGHTS]) for r in records) + "\r\n"))
         track = gpx([("54.70", "20.50", None), ("54.71", "20.50", None)])
         self.box.write("gpx/%str.gpx" % trip_id, track)
         with open(self.box.path("gpx").encode() + b"/" + host_name(cp1251("ДЕ12Ж")) + b"tr.gpx",
                   "w") as f:
             f.write(track)
-        self.box.write("ov/x.kml", "<coordinates>1,2,0 3,4,0</coordinates>")
-        self.box.write("ov/x.txt", cp1251("name=Я & ты <вместе>\r\ndescr=a]]>b\r\n"
-                                          "style=sn_day_trip\r\nfile=ov/x.kml\r\n"))
-        result = self.box.run("ov/x.txt")
-        self.assertEqual(result.code, 0, result.err)
-        main = self.box.read("kml/omvo-covering.kml").decode()
-        self.assertIn("<name>%s</name>" % escaped, main)
-        self.assertIn("<name>ДЕ12Ж</name>", main)
-        self.assertIn("Итог ]]]]><![CDATA[> конец", main)
-        self.assertIn("<name>Я &amp; ты &lt;вместе&gt;</name>", main)
-        self.assertIn("<description><![CDATA[a]]]]><![CDATA[>b]]></description>", main)
-        check_kml(self, self.box.path("kml/omvo-covering.kml"), 3, 2 + 2 + 2)
-        check_kml(self, self.box.path("kml/omvo-covering_klg.kml"), 2, 4)
-        check_kml(self, self.box.path("kml/omvo-covering_far.kml"), 1, 2)
-
+        # The coordinates file has a Cyrillic name, which a UTF-8 overlay file names in CP1251
+        # as well.
+        os.makedirs(self.box.path("ov"), exist_ok=True)
+        with open(self.box.path("ov").encode() + b"/" + host_name(cp1251("карта.kml")), "w") as f:
+            f.write("<coordinates>1,2,0 3,4,0</coordinates>")
+        list_text = "\r\n\r\n".join("\r\n".join([*r, SIGHTS]) for r in records) + "\r\n"
+        overlay_text = ("name=Я & ты <вместе>\r\ndescr=a]]>b\r\nstyle=sn_day_trip\r\n"
+                        "file=ov/карта.kml\r\n")
+        console = None
+        for saved_as in (cp1251, str.encode, lambda text: b"\xef\xbb\xbf" + text.encode()):
+            with self.subTest(saved_as=saved_as):
+                self.box.write("list.txt", saved_as(list_text))
+                self.box.write("ov/x.txt", saved_as(overlay_text))
+                result = self.box.run("ov/x.txt")
+                self.assertEqual(result.code, 0, result.err)
+                console = console or result.out
+                self.assertEqual(result.out, console)
+                main = self.box.read("kml/omvo-covering.kml").decode()
+                self.assertIn("<name>%s</name>" % escaped, main)
+                self.assertIn("<name>ДЕ12Ж</name>", main)
+                self.assertIn("Итог ]]]]><![CDATA[> конец", main)
+                self.assertIn("<name>Я &amp; ты &lt;вместе&gt;</name>", main)
+                self.assertIn("<description><![CDATA[a]]]]><![CDATA[>b]]></description>", main)
+                self.assertIn("<coordinates>1,2,0 3,4,0 </coordinates>", main)
+                check_kml(self, self.box.path("kml/omvo-covering.kml"), 3, 2 + 2 + 2)
+                check_kml(self, self.box.path("kml/omvo-covering_klg.kml"), 2, 4)
+                check_kml(self, self.box.path("kml/omvo-covering_far.kml"), 1, 2)
 
 if __name__ == "__main__":
     unittest.main()

@@ -132,13 +132,15 @@ TEST(TripPlacemarks, NumberSegmentsBeyondNineInPlainDecimal) {
     EXPECT_EQ(got.main.find("(13/12)"), std::string::npos);
 }
 
-TEST(TripPlacemarks, WriteTheTripIdAsEscapedUtf8) {
-    // Trip id "a&<" followed by the CP1251 letters А and я.
-    const catalogue::TripRecord trip = MakeTrip("No.  a&<\xC0\xFFrest");
+TEST(TripPlacemarks, WriteTheTripIdEscapedAndNoCharacterXmlForbids) {
+    // Trip id "a&<", U+FFFF and я; U+FFFE in the summary: valid UTF-8, but no XML.
+    const catalogue::TripRecord trip = MakeTrip("No.  a&<\xEF\xBF\xBFяrest", "x\xEF\xBF\xBEy");
     const Written got =
         Write(trip, MakeStore({{"20", "54", "0", true}, {"21", "55", "0", true}}));
-    EXPECT_NE(got.main.find("<name>a&amp;&lt;\xD0\x90\xD1\x8F(1/2)</name>"), std::string::npos);
-    EXPECT_NE(got.main.find("<name>a&amp;&lt;\xD0\x90\xD1\x8F(2/2)</name>"), std::string::npos);
+    EXPECT_NE(got.main.find("<name>a&amp;&lt;я(1/2)</name>"), std::string::npos);
+    EXPECT_NE(got.main.find("<name>a&amp;&lt;я(2/2)</name>"), std::string::npos);
+    EXPECT_NE(got.main.find("<br>xy]]>"), std::string::npos);
+    EXPECT_EQ(got.main.find("\xEF\xBF"), std::string::npos);
 }
 
 TEST(TripPlacemarks, KeepTheDescriptionInsideItsCdataSection) {

@@ -5,13 +5,16 @@
 #include <filesystem>
 #include <string>
 
+#include "base/encoding.hpp"
 #include "overlays/overlay_test_support.hpp"
+#include "support/cp1251_text.hpp"
 #include "support/temp_dir.hpp"
 
 namespace omvo::overlays {
 namespace {
 
 using namespace omvo::test;
+using base::Cp1251ToUtf8;
 
 struct ReadCase {
     std::string what;
@@ -49,6 +52,42 @@ TEST(ReadOverlayFile, TakesTheLastValueOfEachKeyAtTheStartOfALine) {
         const std::string path = dir.Write("overlay.txt", c.content);
         OverlayDefinition got{"old", "old", "old", "old"};
         EXPECT_EQ(ReadOverlayFile(path, got), c.complete);
+        EXPECT_EQ(got.name, c.expected.name);
+        EXPECT_EQ(got.descr, c.expected.descr);
+        EXPECT_EQ(got.style, c.expected.style);
+        EXPECT_EQ(got.file, c.expected.file);
+    }
+}
+
+TEST(ReadOverlayFile, GivesTheSameValuesInEveryCodePage) {
+    const std::string content = "name=Граница «юг» – 2\r\ndescr=Вдоль <b>границы</b>\u00A0…\r\n"
+                                "style=sn_brevet\r\nfile=карты/граница.kml\r\n";
+    for (const auto& saved : SavedEveryWay(content)) {
+        SCOPED_TRACE(saved.as);
+        TempDir dir;
+        OverlayDefinition got;
+        EXPECT_TRUE(ReadOverlayFile(dir.Write("overlay.txt", saved.bytes), got));
+        EXPECT_EQ(got.name, "Граница «юг» – 2");
+        EXPECT_EQ(got.descr, "Вдоль <b>границы</b>\u00A0…");
+        EXPECT_EQ(got.style, "sn_brevet");
+        EXPECT_EQ(got.file, Cp1251("карты/граница.kml"));  // a path as the system takes it
+    }
+}
+
+TEST(ReadOverlayFile, KeepsWhatCp1251LacksAndReadsWhatIsNoUtf8AsCp1251) {
+    const ReadCase cases[] = {
+        {"an emoji and a Polish letter", "name=Łeba \U0001F6B2\ndescr=Łeba\nstyle=sn_ł\nfile=Łeba.kml",
+         {"Łeba \U0001F6B2", "Łeba", "sn_ł", "Łeba.kml"}, true},
+        {"the mark and an invalid byte", "\xEF\xBB\xBFname=Ёж\xFF\ndescr=D\nstyle=s\nfile=f",
+         {"Ёж\uFFFD", "D", "s", "f"}, true},
+        {"almost UTF-8: one invalid byte at the end", "name=Ёж\ndescr=D\nstyle=s\nfile=ф\n\xFF",
+         {Cp1251ToUtf8("Ёж"), "D", "s", "ф"}, true},
+    };
+    for (const ReadCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        OverlayDefinition got;
+        EXPECT_EQ(ReadOverlayFile(dir.Write("overlay.txt", c.content), got), c.complete);
         EXPECT_EQ(got.name, c.expected.name);
         EXPECT_EQ(got.descr, c.expected.descr);
         EXPECT_EQ(got.style, c.expected.style);

@@ -5,15 +5,14 @@
 #include <string>
 #include <string_view>
 
-#include "catalogue/cp1251_text.hpp"
+#include "catalogue/test_trip.hpp"
 #include "tracks/store_builder.hpp"
 #include "web/web_assets.hpp"
 
 namespace omvo::web {
 namespace {
 
-using omvo::test::Cp1251;
-using omvo::test::Cp1251Trip;
+using omvo::test::TestTrip;
 using tracks::test::AddPoint;
 
 TEST(WebPageText, JsonStringsCannotEndTheScriptBlockOrTheString) {
@@ -85,12 +84,12 @@ TEST(WebPageText, OverlayCoordinatesBecomeLatitudeLongitudePairs) {
 // The page of one overlay and one trip, both with hostile texts.
 std::string HostilePage() {
     overlays::Overlay overlay;
-    overlay.definition.name = Cp1251("Граница </script><script>alert(1)</script>");
+    overlay.definition.name = "Граница </script><script>alert(1)</script>";
     overlay.definition.descr = "<!--<script>alert(2)</script>--><img src=x onerror=alert(3)>";
     overlay.definition.style = "sn_brevet\xFF";
     overlay.coordinates = "19.5,54.25,0\xC3 20,55,0";
 
-    catalogue::TripRecord trip = Cp1251Trip("Велопоход: По озёрам </script>", "Код: ab123",
+    catalogue::TripRecord trip = TestTrip("Велопоход: По озёрам </script>", "Код: ab123",
                                             "<a href=\"javascript:alert(4)\">тут</a>\x01");
     tracks::TrackStore store;
     AddPoint(store, "54.1", "20.1");
@@ -169,7 +168,7 @@ TEST(WebPage, IsAFunctionOfWhatIsAddedAlone) {
     // A trip without points gets no entry, as it gets no placemark.
     std::string page;
     WebPage writer([&page](std::string_view text) { page += text; });
-    writer.AddTrip(kml::Route::MainAndFar, Cp1251Trip("Бревет: 200", "Код: br201", ""),
+    writer.AddTrip(kml::Route::MainAndFar, TestTrip("Бревет: 200", "Код: br201", ""),
                    catalogue::TripClass::Brevet, tracks::TrackStore{});
     writer.Finish();
     EXPECT_NE(page.find("\"items\":[\n\n]}\n</script>"), std::string::npos);
