@@ -5,12 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "catalogue/cp1251_text.hpp"
-
 namespace omvo::catalogue {
 namespace {
-
-using omvo::test::Cp1251;
 
 TEST(TripDates, GivesTheFirstDatesYearAndTheCalendarDays) {
     const struct {
@@ -34,7 +30,7 @@ TEST(TripDates, GivesTheFirstDatesYearAndTheCalendarDays) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.dates);
         TripRecord trip;
-        trip.datesLine = Cp1251("Даты похода") + Cp1251(c.dates);
+        trip.datesLine = std::string("Даты похода") + c.dates;
         const TripDates dates = ReadTripDates(trip);
         EXPECT_EQ(dates.year, c.year);
         EXPECT_EQ(dates.days, c.days);

@@ -9,7 +9,7 @@
 namespace omvo::catalogue {
 namespace {
 
-TripRecord Trip(std::string_view idLine) { return test::TestTrip("Велопробег: x", idLine, ""); }
+TripRecord TripWithId(std::string_view idLine) { return test::TestTrip("Велопробег: x", idLine, ""); }
 
 TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
     const struct { const char* idLine; const char* id; } cases[] = {
@@ -28,7 +28,7 @@ TEST(TripId, TakesCharactersSixToTenOfTheIdentificationLineLowered) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.idLine);
-        EXPECT_EQ(TripId(Trip(c.idLine)), c.id);
+        EXPECT_EQ(TripId(TripWithId(c.idLine)), c.id);
     }
 }
 
@@ -41,7 +41,7 @@ TEST(TripFileId, NamesTheGpxFileInCp1251AsACp1251ListDoes) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.idLine);
-        EXPECT_EQ(TripFileId(Trip(c.idLine)), c.fileId);
+        EXPECT_EQ(TripFileId(TripWithId(c.idLine)), c.fileId);
     }
 }
 
