@@ -40,7 +40,8 @@ private:
 
 // --- Files ---
 
-// Opens a file for reading its bytes; `file` is set when it is done.
+// Opens a file for reading its bytes; `file` is set when it is done. EISDIR for a directory,
+// ENOENT (or ENOTDIR) when nothing is there: one look tells what is at the path.
 IoStatus OpenForReading(const std::string& path, std::FILE*& file);
 
 // Reads up to `size` bytes of a file opened by OpenForReading, as many as there are; `got` is

@@ -51,6 +51,11 @@ IoStatus Stream(int fd, const char* mode, std::FILE*& file) {
 IoStatus OpenForReading(const std::string& path, std::FILE*& file) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd == -1) return LastError();
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(fd);
+        return IoStatus(EISDIR);
+    }
     return Stream(fd, "rb", file);
 }
 

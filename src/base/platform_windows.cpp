@@ -161,9 +161,13 @@ HANDLE HandleOfFile(std::FILE* file) {
 }  // namespace
 
 IoStatus OpenForReading(const std::string& path, std::FILE*& file) {
-    return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, _O_RDONLY,
-                "rb", file);
+    const IoStatus opened =
+        Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, _O_RDONLY, "rb",
+             file);
+    // A directory is refused as access denied: tell it apart.
+    if (opened.error() == EACCES && IsDirectory(path)) return IoStatus(EISDIR);
+    return opened;
 }
 
 IoStatus ReadSome(std::FILE* file, char* into, std::size_t size, std::size_t& got) {

@@ -1,6 +1,7 @@
 #include "base/text_file.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <optional>
 #include <utility>
@@ -47,11 +48,29 @@ char* LineStart(char* begin, char* at) {
 }  // namespace
 
 TextFile::TextFile(std::string path, FileDecoding decoding)
-    : path_(std::move(path)), checkMark_(decoding == FileDecoding::Utf16ByMark) {
+    : TextFile(std::move(path), decoding, nullptr) {
     const IoStatus opened = OpenForReading(path_, file_);
     if (!opened.ok()) ThrowIoError(opened.error(), path_);
+}
+
+std::unique_ptr<TextFile> TextFile::OpenIfThere(std::string path, FileDecoding decoding) {
+    std::FILE* file = nullptr;
+    const IoStatus opened = OpenForReading(path, file);
+    if (opened.absent() || opened.error() == ENOTDIR || opened.error() == EISDIR) return nullptr;
+    if (!opened.ok()) ThrowIoError(opened.error(), path);
+    try {
+        return std::unique_ptr<TextFile>(new TextFile(std::move(path), decoding, file));
+    } catch (...) {  // out of memory: the file is not the text file's yet
+        static_cast<void>(CloseFile(file));
+        throw;
+    }
+}
+
+TextFile::TextFile(std::string path, FileDecoding decoding, std::FILE* file)
+    : path_(std::move(path)), checkMark_(decoding == FileDecoding::Utf16ByMark) {
     capacity_ = kBlockSize;
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    file_ = file;
 }
 
 TextFile::~TextFile() {
