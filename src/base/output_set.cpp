@@ -181,7 +181,7 @@ OutputSet::OutputSet(OutputSetNames& names, FileSystem& system, Named)
     : system_(system),
       prefix_(std::move(names.prefix)),
       commitRecord_(prefix_ + names.record + ".commit"),
-      rollbackRecord_(prefix_ + names.record + ".rollback") {
+      undoRecord_(prefix_ + names.record + ".undo") {
     for (std::string& name : names.files) set_.push_back(FileNamed(std::move(name)));
     known_ = set_;
     for (std::string& name : names.others) known_.push_back(FileNamed(std::move(name)));
@@ -206,7 +206,7 @@ OutputSet::OutputSet(OutputSetNames names, FileSystem& system)
     {
         // A stop waits until the folder holds one set again.
         StopSignalsHeld held;
-        Recover(rollbackRecord_, false);
+        Recover(undoRecord_, false);
         Recover(commitRecord_, true);
         Steps(system_).Sweep(known_);
     }
@@ -306,19 +306,19 @@ void OutputSet::Replace(const SetFile& file) {
 
 void OutputSet::Undo() {
     try {
-        Check(system_.RenameReplacing(commitRecord_, rollbackRecord_), commitRecord_,
-              {"renaming it to ", rollbackRecord_});
-        record_ = Record::Rollback;
+        Check(system_.RenameReplacing(commitRecord_, undoRecord_), commitRecord_,
+              {"renaming it to ", undoRecord_});
+        record_ = Record::Undo;
         Steps steps(system_);
-        steps.FlushFolder(rollbackRecord_);
+        steps.FlushFolder(undoRecord_);
         steps.Back(set_);
-        CheckUnlessAbsent(system_.RemoveFile(rollbackRecord_), rollbackRecord_, {"removing it"});
+        CheckUnlessAbsent(system_.RemoveFile(undoRecord_), undoRecord_, {"removing it"});
         record_ = Record::None;
     } catch (const InOutError& failure) {
         Warn(failure, record_ == Record::Commit
                           ? "the commit record stays, and the next run first completes "
                             "this run's replacement of the files"
-                          : "the rollback record stays, and the next run first puts the "
+                          : "the undo record stays, and the next run first puts the "
                             "earlier files back");
     }
 }

@@ -13,10 +13,10 @@
 // then are the final files replaced, each earlier one kept under a backup name (its name +
 // ".old.tmp", a hard link) until all are; the folder is written to the disk again, then the
 // backups and last the record are removed. When a file cannot be replaced, the record is
-// renamed to the record's name + ".rollback" and the earlier files are put back by it.
+// renamed to the record's name + ".undo" and the earlier files are put back by it.
 //
 // A set begins by finishing whatever a killed run (or a power cut) left, before it changes
-// anything: a commit record completes that commit, a rollback record completes the putting
+// anything: a commit record completes that commit, an undo record completes the putting
 // back, and the temporary names of every file the tool may write there are then removed (a
 // backup left without a record is put back where its file is missing). Each of these steps
 // may be repeated, and a record goes only once its steps are done and on the disk, so a
@@ -41,7 +41,7 @@ struct OutputSetNames {
     std::string prefix;
     std::vector<std::string> files;   // the files of this set, in order
     std::vector<std::string> others;  // names an earlier set may have held besides these
-    std::string record;               // the name of the records, before ".commit"/".rollback"
+    std::string record;               // the name of the records, before ".commit"/".undo"
 };
 
 // A file of a set: its name after the prefix, its paths, and whether an earlier file was in
@@ -82,7 +82,7 @@ public:
 
 private:
     // The record of this set that is in the folder.
-    enum class Record { None, Commit, Rollback };
+    enum class Record { None, Commit, Undo };
 
     struct Named {};
     OutputSet(OutputSetNames& names, FileSystem& system, Named);
@@ -102,7 +102,7 @@ private:
     std::string prefix_;
     std::vector<SetFile> set_;      // this set's files, in order
     std::vector<SetFile> known_;    // every name the folder may hold a file of: these, others
-    std::string commitRecord_, rollbackRecord_;
+    std::string commitRecord_, undoRecord_;
     FolderLock lock_;
     std::vector<std::unique_ptr<OutputFile>> files_;  // null until created
     Record record_ = Record::None;

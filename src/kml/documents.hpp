@@ -20,7 +20,7 @@ enum class Route { AllDocuments, MainAndHome, MainAndFar };
 inline constexpr std::string_view kMainDocumentName = "omvo-covering.kml";
 inline constexpr std::string_view kHomeDocumentName = "omvo-covering_klg.kml";
 inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
-// The commit records of the documents' set: omvo-covering.commit, omvo-covering.rollback.
+// The commit records of the documents' set: omvo-covering.commit, omvo-covering.undo.
 inline constexpr std::string_view kRecordName = "omvo-covering";
 
 // The documents, and any extra files of the run (the web page), as one output set: a second

@@ -243,7 +243,7 @@ TEST(OutputSet, LeavesOneWholeSetWhereverARunOrItsRecoveryIsCutShort) {
                         for (const auto& [name, bytes] : newSet) EXPECT_EQ(left.at(name), bytes);
                     }
                     const bool record =
-                        left.contains("set.commit") || left.contains("set.rollback");
+                        left.contains("set.commit") || left.contains("set.undo");
                     leftBeside += ended == Ended::Committed && left.size() > newSet.size();
                     recordLeft += ended == Ended::Failed && record;
                     return std::tuple(ended, left, record);
@@ -295,7 +295,7 @@ TEST(OutputSet, LeavesOneWholeSetWhereverARunOrItsRecoveryIsCutShort) {
 
 // Records as a power cut may leave them: a record that never reached the disk whole was
 // never decided, and nothing was renamed by it; a whole one is carried out, for a file the
-// next run does not write too. A rollback record puts back what its commit replaced.
+// next run does not write too. An undo record puts back what its commit replaced.
 TEST(OutputSet, CarriesOutARecordOnlyWhenItIsWhole) {
     const std::vector<std::string> files = {"a", "b", "p"};
     const auto prepare = [](const TempDir& dir) {
@@ -339,14 +339,14 @@ TEST(OutputSet, CarriesOutARecordOnlyWhenItIsWhole) {
         EXPECT_EQ(AfterNextRun(dir), c.expected);
     }
     {
-        SCOPED_TRACE("the rollback record after \"p\" and \"b\" were replaced");
+        SCOPED_TRACE("the undo record after \"p\" and \"b\" were replaced");
         TempDir dir;
         dir.Write("a", "old a");
         dir.Write("a.tmp", "new a");
         dir.Write("b", "new b");
         dir.Write("b.old.tmp", "old b");
         dir.Write("p", "new p");
-        dir.Write("set.rollback", whole);
+        dir.Write("set.undo", whole);
         EXPECT_EQ(AfterNextRun(dir), oldSet);
     }
 }
