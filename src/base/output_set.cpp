@@ -70,11 +70,17 @@ std::string RecordText(const std::vector<SetFile>& set) {
     return text;
 }
 
-// The files of a whole record that names only files of `known`, each once; false for any
-// other text.
-bool ParseRecord(std::string_view text, const std::vector<SetFile>& known,
-                 std::vector<SetFile>& set) {
-    set.clear();
+// A name of a file beside the record: no folder in it, nothing that leads out of the folder.
+bool PlainName(std::string_view name) {
+    return !name.empty() && name != "." && name != ".." &&
+           name.find('\0') == std::string_view::npos && FileNameOf(std::string(name)) == name;
+}
+
+// The files of a whole record, each named once, by name and whether it had an earlier
+// version; false for any other text. A name the run does not know (an earlier version of
+// the tool may write others) is finished all the same: the commit was decided.
+bool ParseRecord(std::string_view text, std::vector<std::pair<std::string, bool>>& files) {
+    files.clear();
     if (!text.starts_with(kRecordStart) || !text.ends_with('\n')) return false;
     const std::size_t last = text.rfind('\n', text.size() - 2) + 1;
     const std::string_view body = text.substr(0, last);
@@ -86,13 +92,11 @@ bool ParseRecord(std::string_view text, const std::vector<SetFile>& known,
         const bool earlier = line.starts_with(kEarlier);
         if (!earlier && !line.starts_with(kNew)) return false;
         line.remove_prefix(earlier ? kEarlier.size() : kNew.size());
-        const auto named = [line](const SetFile& file) { return file.name == line; };
-        const auto found = std::find_if(known.begin(), known.end(), named);
-        if (found == known.end() || std::any_of(set.begin(), set.end(), named)) return false;
-        set.push_back(*found);
-        set.back().earlier = earlier;
+        const auto named = [line](const auto& file) { return file.first == line; };
+        if (!PlainName(line) || std::any_of(files.begin(), files.end(), named)) return false;
+        files.emplace_back(line, earlier);
     }
-    return !set.empty();
+    return !files.empty();
 }
 
 // --- The steps of finishing a commit, or of putting its earlier files back ---
@@ -219,8 +223,13 @@ void OutputSet::Recover(const std::string& record, bool forward) {
     const IoStatus read = system_.ReadSmallFile(record, kRecordLimit, text);
     if (!read.absent()) {
         Check(read, record, {"reading it"});
-        std::vector<SetFile> set;
-        if (ParseRecord(text, known_, set)) {
+        std::vector<std::pair<std::string, bool>> listed;
+        if (ParseRecord(text, listed)) {
+            std::vector<SetFile> set;
+            for (auto& [name, earlier] : listed) {
+                set.push_back(FileNamed(std::move(name)));
+                set.back().earlier = earlier;
+            }
             Steps steps(system_);
             forward ? steps.Forward(set) : steps.Back(set);
         }

@@ -294,10 +294,11 @@ TEST(OutputSet, LeavesOneWholeSetWhereverARunOrItsRecoveryIsCutShort) {
 }
 
 // Records as a power cut may leave them: a record that never reached the disk whole was
-// never decided, and nothing was renamed by it; a whole one is carried out, for a file the
-// next run does not write too. An undo record puts back what its commit replaced.
+// never decided, and nothing was renamed by it; a whole one is carried out, also for a file
+// the next run does not write ("p") or does not know of ("q"). An undo record puts back what
+// its commit replaced.
 TEST(OutputSet, CarriesOutARecordOnlyWhenItIsWhole) {
-    const std::vector<std::string> files = {"a", "b", "p"};
+    const std::vector<std::string> files = {"a", "b", "p", "q"};
     const auto prepare = [](const TempDir& dir) {
         dir.Write("a", "old a");
         dir.Write("b", "old b");
@@ -311,24 +312,27 @@ TEST(OutputSet, CarriesOutARecordOnlyWhenItIsWhole) {
         ASSERT_EQ(RunSet(dir, files, counted), Ended::Committed);
         TempDir killed;
         prepare(killed);
-        FaultyFiles faulty(Fault::Kill, counted.StepOf("rename", dir.File("p.tmp")));
+        FaultyFiles faulty(Fault::Kill, counted.StepOf("rename", dir.File("q.tmp")));
         ASSERT_EQ(RunSet(killed, files, faulty), Ended::Killed);
         whole = ReadFile(killed.File("set.commit"));
     }
     const Listing oldSet = {{"a", "old a"}, {"b", "old b"}};
-    const Listing newSet = {{"a", "new a"}, {"b", "new b"}, {"p", "new p"}};
+    const Listing newSet = {{"a", "new a"}, {"b", "new b"}, {"p", "new p"}, {"q", "new q"}};
+    // Without a whole record a temporary name the run does not know stays as it is.
+    Listing undecided = oldSet;
+    undecided["q.tmp"] = "new q";
     struct Case {
         std::string what, record;
         const Listing& expected;
     };
     std::vector<Case> cases = {{"whole", whole, newSet},
-                               {"zeros", std::string(whole.size(), '\0'), oldSet},
-                               {"with more after it", whole + "x", oldSet}};
+                               {"zeros", std::string(whole.size(), '\0'), undecided},
+                               {"with more after it", whole + "x", undecided}};
     for (std::size_t size = 0; size < whole.size(); ++size) {
-        cases.push_back({"cut to " + std::to_string(size), whole.substr(0, size), oldSet});
+        cases.push_back({"cut to " + std::to_string(size), whole.substr(0, size), undecided});
         std::string changed = whole;
         changed[size] ^= 0x01;
-        cases.push_back({"byte " + std::to_string(size) + " changed", changed, oldSet});
+        cases.push_back({"byte " + std::to_string(size) + " changed", changed, undecided});
     }
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -339,13 +343,14 @@ TEST(OutputSet, CarriesOutARecordOnlyWhenItIsWhole) {
         EXPECT_EQ(AfterNextRun(dir), c.expected);
     }
     {
-        SCOPED_TRACE("the undo record after \"p\" and \"b\" were replaced");
+        SCOPED_TRACE("the undo record after \"q\", \"p\" and \"b\" were replaced");
         TempDir dir;
         dir.Write("a", "old a");
         dir.Write("a.tmp", "new a");
         dir.Write("b", "new b");
         dir.Write("b.old.tmp", "old b");
         dir.Write("p", "new p");
+        dir.Write("q", "new q");
         dir.Write("set.undo", whole);
         EXPECT_EQ(AfterNextRun(dir), oldSet);
     }
