@@ -196,9 +196,10 @@ void RegisterTemporaryFile(const std::string& path);
 void ForgetTemporaryFile(const std::string& path);
 
 // While an object of this class lives, stops wait; one that arrived acts when the object
-// ends. Keeps a group of file operations (replacing the finished documents) whole. Threads
-// started meanwhile never see a stop (POSIX: they keep the blocked stop signals), so the
-// main thread alone removes the temporary files: worker threads are started under it.
+// ends. Keeps a group of file operations whole: replacing the finished documents, and
+// finishing a replacement that a kill cut short. Threads started meanwhile never see a stop
+// (POSIX: they keep the blocked stop signals), so the main thread alone removes the
+// temporary files: worker threads are started under it.
 class StopSignalsHeld {
 public:
     StopSignalsHeld();
