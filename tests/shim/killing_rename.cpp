@@ -7,8 +7,9 @@
 //   N-th rename, counted from 1.
 // - Into Wine's server, which renames the files of every Windows program it serves (a
 //   Windows build): OMVO_KILL_CONTROL names a file holding N. The N-th rename after the file
-//   was written anew (a new file at its name) kills by SIGKILL every process whose command
-//   line names omvo-covering.exe, and fails.
+//   was written anew (a new file at its name) kills by SIGKILL every process of this
+//   server's Wine prefix whose command line names omvo-covering.exe, and fails. The tool
+//   run by other servers at the same time (other tests) is left alone.
 
 #include <dirent.h>
 #include <dlfcn.h>
@@ -28,28 +29,39 @@ using Rename = int (*)(const char*, const char*);
 
 long Number(const char* text) { return text != nullptr ? std::atol(text) : 0; }
 
-// True when the process's command line names the Windows program.
-bool RunsTheTool(const char* pid) {
-    char path[64];
-    std::snprintf(path, sizeof path, "/proc/%s/cmdline", pid);
-    std::FILE* file = std::fopen(path, "rb");
-    if (file == nullptr) return false;
-    char line[4096];
-    const std::size_t size = std::fread(line, 1, sizeof line - 1, file);
-    std::fclose(file);
-    for (std::size_t k = 0; k < size; ++k) {
-        if (line[k] == '\0') line[k] = ' ';
+// True when the file of the process (its cmdline or environ: texts ended by NUL) holds a
+// text that contains `part`, or with `whole` one that is `part`.
+bool Holds(const char* pid, const char* file, const char* part, bool whole) {
+    char path[300];  // "/proc/", a name of up to 255 bytes, "/", the file
+    std::snprintf(path, sizeof path, "/proc/%s/%s", pid, file);
+    std::FILE* stream = std::fopen(path, "rb");
+    if (stream == nullptr) return false;
+    static char texts[1 << 16];
+    const std::size_t size = std::fread(texts, 1, sizeof texts - 1, stream);
+    std::fclose(stream);
+    texts[size] = '\0';
+    for (const char* text = texts; text < texts + size; text += std::strlen(text) + 1) {
+        if (whole ? std::strcmp(text, part) == 0 : std::strstr(text, part) != nullptr) {
+            return true;
+        }
     }
-    line[size] = '\0';
-    return std::strstr(line, "omvo-covering.exe") != nullptr;
+    return false;
 }
 
 void KillTheTool() {
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (prefix == nullptr) return;
+    char served[4096];
+    std::snprintf(served, sizeof served, "WINEPREFIX=%s", prefix);
     DIR* proc = opendir("/proc");
     if (proc == nullptr) return;
     while (const dirent* entry = readdir(proc)) {
-        if (entry->d_name[0] < '1' || entry->d_name[0] > '9') continue;
-        if (RunsTheTool(entry->d_name)) kill(std::atoi(entry->d_name), SIGKILL);
+        const char* pid = entry->d_name;
+        if (pid[0] < '1' || pid[0] > '9') continue;
+        if (Holds(pid, "cmdline", "omvo-covering.exe", false) &&
+            Holds(pid, "environ", served, true)) {
+            kill(std::atoi(pid), SIGKILL);
+        }
     }
     closedir(proc);
 }
