@@ -71,10 +71,16 @@ trap stop_wine EXIT
   exit 1
 }
 
+# The end-to-end tests kill the tool at a rename from inside a Wine server of their own, by a
+# library preloaded into it: built for this machine.
+killing_rename=$build/wine/killing_rename.so
+c++ -std=c++20 -O2 -Wall -Wextra -Werror -shared -fPIC -o "$killing_rename" \
+  tests/shim/killing_rename.cpp -ldl
+
 step "configure"
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
   -DCMAKE_BUILD_TYPE=Release -DOMVO_BUILD_BENCH=OFF -DOMVO_WERROR=ON \
-  -DGTest_DIR="$gtest_dir/lib/cmake/GTest" \
+  -DGTest_DIR="$gtest_dir/lib/cmake/GTest" -DOMVO_HOST_KILLING_RENAME="$killing_rename" \
   -DOMVO_WINE_PREFIX="$WINEPREFIX" -DOMVO_WINE_LOCPATH="$locale_dir" > /dev/null
 
 step "build"

@@ -1,6 +1,5 @@
 #include "base/console.hpp"
 
-#include <cerrno>
 #include <clocale>
 
 #include "base/encoding.hpp"
@@ -29,10 +28,8 @@ bool LocaleIsUtf8() {
 
 void WriteOutput(std::string_view text, TextEncoding encoding) {
     if (text.empty()) return;
-    errno = 0;
-    if (!WriteStandardStream(StandardStream::Output, text, encoding)) {
-        ThrowIoError(errno != 0 ? errno : EIO, "stdout");
-    }
+    const IoStatus written = WriteStandardStream(StandardStream::Output, text, encoding);
+    if (!written.ok()) ThrowIoError(written.error(), "stdout");
 }
 
 }  // namespace
@@ -66,7 +63,8 @@ void Warning(std::string_view text) {
 }
 
 void ErrorBytes(std::string_view bytes) {
-    WriteStandardStream(StandardStream::Error, bytes, TextEncoding::Ansi);
+    // Nowhere to report a failure of the failure report.
+    static_cast<void>(WriteStandardStream(StandardStream::Error, bytes, TextEncoding::Ansi));
 }
 
 }  // namespace omvo::base

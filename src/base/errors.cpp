@@ -45,11 +45,12 @@ std::string MessageOf(IoError error, int number) {
 
 }  // namespace
 
-InOutError::InOutError(IoError error, int number, std::string path)
+InOutError::InOutError(IoError error, int number, std::string path, std::string operation)
     : std::runtime_error(MessageOf(error, number)),
       error(error),
       number(number),
-      path(std::move(path)) {}
+      path(std::move(path)),
+      operation(std::move(operation)) {}
 
 IoError IoErrorOf(int err, const std::string& path) {
     switch (err) {
@@ -73,10 +74,10 @@ IoError IoErrorOf(int err, const std::string& path) {
     }
 }
 
-void ThrowIoError(int err, const std::string& path) {
+void ThrowIoError(int err, const std::string& path, std::string operation) {
     const IoError error = IoErrorOf(err, path);
     const IoErrorEntry* entry = EntryOf(error);
-    throw InOutError(error, entry != nullptr ? entry->number : err, path);
+    throw InOutError(error, entry != nullptr ? entry->number : err, path, std::move(operation));
 }
 
 std::array<std::string_view, 7> FailureReportParts(std::string_view kind,

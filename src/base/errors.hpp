@@ -21,10 +21,11 @@ enum class IoError {
 
 // A failed file operation (open, create, read, write, close, rename, console write).
 struct InOutError : std::runtime_error {
-    InOutError(IoError error, int number, std::string path);
+    InOutError(IoError error, int number, std::string path, std::string operation = {});
     IoError error;
     int number;  // the report's I/O error number; the errno for Other
-    std::string path;
+    std::string path;       // the file as the user knows it: a document, not its temporary name
+    std::string operation;  // what failed, when it is not plain from the path: "writing x.tmp"
 };
 
 // A stop the program detects itself; its console text has already been written.
@@ -39,7 +40,7 @@ IoError IoErrorOf(int err, const std::string& path);
 
 // Throws InOutError for the errno value `err` of a failed operation on `path`. An errno the
 // tool has no error of its own for is reported as "I/O error <errno>".
-[[noreturn]] void ThrowIoError(int err, const std::string& path);
+[[noreturn]] void ThrowIoError(int err, const std::string& path, std::string operation = {});
 
 // Returns the three-line failure report (CR LF line ends):
 // "Exception <kind> in module <module> at <location>.", the message with a final ".", "".

@@ -1,18 +1,19 @@
 #include "base/output_file.hpp"
 
-#include <cerrno>
 #include <cstring>
+#include <utility>
 
 #include "base/errors.hpp"
-#include "base/platform.hpp"
 
 namespace omvo::base {
 
-OutputFile::OutputFile(std::string path)
-    : path_(std::move(path)), buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
-    errno = 0;
-    file_ = CreateNewFile(path_);
-    if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : EIO, path_);
+OutputFile::OutputFile(std::string path, std::string reportedAs, FileSystem& files)
+    : files_(files),
+      path_(std::move(path)),
+      reportedAs_(std::move(reportedAs)),
+      buffer_(std::make_unique_for_overwrite<char[]>(kBufferSize)) {
+    const IoStatus created = files_.CreateNewFile(path_, file_);
+    if (!created.ok()) Fail(created, "creating ");
     std::setvbuf(file_, nullptr, _IONBF, 0);  // our own buffer is the only one
 }
 
@@ -21,8 +22,14 @@ OutputFile::~OutputFile() { Discard(); }
 void OutputFile::Discard() {
     used_ = 0;
     if (file_ == nullptr) return;
-    std::fclose(file_);
-    file_ = nullptr;
+    static_cast<void>(files_.CloseFile(std::exchange(file_, nullptr)));  // nothing kept
+}
+
+void OutputFile::Fail(IoStatus status, std::string_view doing, std::string_view after) {
+    if (reportedAs_.empty()) ThrowIoError(status.error(), path_);
+    std::string operation(doing);
+    operation.append(path_).append(after);
+    ThrowIoError(status.error(), reportedAs_, std::move(operation));
 }
 
 void OutputFile::Write(std::string_view text) {
@@ -47,25 +54,23 @@ void OutputFile::Flush() {
 }
 
 void OutputFile::WriteThrough(const char* data, std::size_t size) {
-    errno = 0;
-    if (!WriteAll(file_, {data, size})) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    const IoStatus written = files_.WriteAll(file_, {data, size});
+    if (!written.ok()) Fail(written, "writing ");
 }
 
 void OutputFile::CloseToDisk() {
     if (file_ == nullptr) return;
     Flush();
-    errno = 0;
-    if (!FlushToDisk(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    const IoStatus flushed = files_.FlushToDisk(file_);
+    if (!flushed.ok()) Fail(flushed, "writing ", " to the disk");
     Close();
 }
 
 void OutputFile::Close() {
     if (file_ == nullptr) return;
     Flush();
-    std::FILE* f = file_;
-    file_ = nullptr;
-    errno = 0;
-    if (std::fclose(f) != 0) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    const IoStatus closed = files_.CloseFile(std::exchange(file_, nullptr));
+    if (!closed.ok()) Fail(closed, "closing ");
 }
 
 }  // namespace omvo::base

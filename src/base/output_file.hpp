@@ -1,19 +1,23 @@
 #pragma once
 // A file written from its start through a large buffer. Every failure (create, write,
-// close) throws InOutError with the file's path.
+// close) throws InOutError naming the file.
 
 #include <cstdio>
 #include <memory>
 #include <string>
 #include <string_view>
 
+#include "base/file_system.hpp"
+
 namespace omvo::base {
 
 class OutputFile {
 public:
     // Creates the file only where nothing is at the path, never through a link (EEXIST
-    // otherwise).
-    explicit OutputFile(std::string path);
+    // otherwise). A failure names `reportedAs` when one is given (the document a temporary
+    // file becomes), with what failed on the path; else the path.
+    explicit OutputFile(std::string path, std::string reportedAs = {},
+                        FileSystem& files = SystemFileSystem());
     ~OutputFile();  // discards when Close was not called
     OutputFile(const OutputFile&) = delete;
     OutputFile& operator=(const OutputFile&) = delete;
@@ -30,10 +34,13 @@ public:
 private:
     void Flush();
     void WriteThrough(const char* data, std::size_t size);
+    [[noreturn]] void Fail(IoStatus status, std::string_view doing, std::string_view after = {});
 
     static constexpr std::size_t kBufferSize = 256 * 1024;
 
+    FileSystem& files_;
     std::string path_;
+    std::string reportedAs_;
     std::FILE* file_ = nullptr;
     std::unique_ptr<char[]> buffer_;
     std::size_t used_ = 0;

@@ -10,10 +10,13 @@
 // "\\?\" prefix; every check and every open of a path therefore sees the same file, and no
 // path length limit applies.
 //
-// An operation that fails leaves errno set to what went wrong, in the C library's terms
-// (ENOENT, EACCES, ENOSPC, EINVAL for a name the system does not take, ...), for
-// ThrowIoError.
+// Every file operation returns what it came to as an IoStatus: done, or the reason it failed
+// in the C library's terms (ENOENT, EACCES, ENOSPC, EINVAL for a name the system does not
+// take, ...), for ThrowIoError. The reason is taken where the system gives it, at the call
+// that failed; nothing is read from errno afterwards.
 
+#include <cerrno>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -21,41 +24,65 @@
 
 namespace omvo::base {
 
+// What a file operation came to: 0 when it was done, else the errno value of its failure.
+class [[nodiscard]] IoStatus {
+public:
+    constexpr IoStatus() = default;
+    constexpr explicit IoStatus(int error) : error_(error) {}
+    constexpr bool ok() const { return error_ == 0; }
+    constexpr int error() const { return error_; }
+    // True when it failed because nothing was at the path.
+    constexpr bool absent() const { return error_ == ENOENT; }
+
+private:
+    int error_ = 0;
+};
+
 // --- Files ---
 
-// Opens a file for reading its bytes; nullptr when it cannot be opened.
-std::FILE* OpenForReading(const std::string& path);
+// Opens a file for reading its bytes; `file` is set when it is done. EISDIR for a directory,
+// ENOENT (or ENOTDIR) when nothing is there: one look tells what is at the path.
+IoStatus OpenForReading(const std::string& path, std::FILE*& file);
 
-// Creates a new file for writing bytes; nullptr when it cannot, with errno EEXIST when
-// anything (a file, a link, a folder) is at the path already: nothing is ever written
-// through a link or into a file someone else made. Its stream is unbuffered and written
-// only through WriteAll.
-std::FILE* CreateNewFile(const std::string& path);
+// Reads up to `size` bytes of a file opened by OpenForReading, as many as there are; `got` is
+// 0 only at the end of the file.
+IoStatus ReadSome(std::FILE* file, char* into, std::size_t size, std::size_t& got);
 
-// Writes all the bytes to a file made by CreateNewFile; false when it
-// cannot (a full disk: ENOSPC, also after part of the bytes was written).
-bool WriteAll(std::FILE* file, std::string_view bytes);
+// Creates a new file for writing bytes; `file` is set when it is done. EEXIST when anything
+// (a file, a link, a folder) is at the path already: nothing is ever written through a link
+// or into a file someone else made. Its stream is unbuffered and written only through
+// WriteAll.
+IoStatus CreateNewFile(const std::string& path, std::FILE*& file);
+
+// Writes all the bytes to a file made by CreateNewFile (ENOSPC for a full disk, also after
+// part of the bytes was written).
+IoStatus WriteAll(std::FILE* file, std::string_view bytes);
 
 // Makes the system write what it holds of the file's bytes to the disk, so they survive a
-// power cut; false when it cannot.
-bool FlushToDisk(std::FILE* file);
+// power cut.
+IoStatus FlushToDisk(std::FILE* file);
 
-// Makes the system write the folder holding `path` to the disk, so that the files renamed
-// into it survive a power cut under their new names; false when it cannot. True where the
-// file system keeps no such record, and on Windows, where renames are written through.
-bool FlushFolderOf(const std::string& path);
+// Closes a file opened by OpenForReading or CreateNewFile; it is closed whatever the outcome.
+IoStatus CloseFile(std::FILE* file);
 
-// Removes a file's name (a link, never what it points at, never a folder); false when it
-// cannot, with errno ENOENT when nothing is there.
-bool RemoveFile(const std::string& path);
+// Makes the system write the folder holding `path` to the disk, so that the names made,
+// renamed and removed in it survive a power cut. Done at once where the file system keeps
+// no such record, for a folder that may be written but not read, and on Windows, where
+// renames are written through.
+IoStatus FlushFolderOf(const std::string& path);
 
-// Renames a file to `to`, replacing a file that is there, in one step; false when it cannot.
-bool RenameReplacing(const std::string& from, const std::string& to);
+// Removes a file's name (a link, never what it points at, never a folder); ENOENT when
+// nothing is there.
+IoStatus RemoveFile(const std::string& path);
+
+// Renames a file to `to`, replacing a file that is there, in one step; ENOENT when nothing
+// is at `from`. Where both names are links to one file, POSIX leaves both; Windows removes
+// `from`.
+IoStatus RenameReplacing(const std::string& from, const std::string& to);
 
 // Gives the file at `path` a second name, `backup`, as a hard link; where the file system has
-// no hard links, moves it there. False when it cannot, with errno ENOENT when nothing is at
-// `path`.
-bool KeepAside(const std::string& path, const std::string& backup);
+// no hard links, moves it there. ENOENT when nothing is at `path`.
+IoStatus KeepAside(const std::string& path, const std::string& backup);
 
 // An exclusive lock on a folder, which the system lets go when the process ends, however it
 // ends (a kill, a crash, a power cut); no file is made for it. POSIX: an advisory lock
@@ -69,21 +96,22 @@ public:
     FolderLock(const FolderLock&) = delete;
     FolderLock& operator=(const FolderLock&) = delete;
 
-    // Takes the lock on the folder that holds the file at `path`; false with errno
-    // EWOULDBLOCK when another process holds it, ENOENT when there is no such folder, or with
-    // what else went wrong.
-    bool TryLock(const std::string& path);
+    // Takes the lock on the folder that holds the file at `path`: EWOULDBLOCK when another
+    // process holds it, ENOENT when there is no such folder.
+    IoStatus TryLock(const std::string& path);
 
 private:
     std::intptr_t handle_ = -1;
 };
 
-// True when nothing stands in the way of renaming a file over `path` now: nothing is there,
-// or a file that may be replaced. False with errno EISDIR for a directory, and on Windows
-// EACCES for a read-only file or one that another program holds open against it.
-bool MayBeReplaced(const std::string& path);
+// Looks at the path before a file is renamed over it or removed: done when nothing stands in
+// the way now, with `present` telling whether something is there. EISDIR for a directory,
+// and on Windows EACCES for a read-only file or one that another program holds open against
+// it; a look the system refuses (EACCES, EIO) is its error, never "nothing there".
+IoStatus MayBeReplaced(const std::string& path, bool& present);
 
-// True when something that is not a directory exists at the path.
+// True when something that is not a directory exists at the path; false also when the
+// system cannot tell. For the tool's inputs, which it then opens.
 bool FileExists(const std::string& path);
 
 // True when a directory exists at the path.
@@ -140,9 +168,8 @@ void PrepareStandardStreams();
 StreamKind KindOf(StandardStream stream);
 
 // Writes the whole text to the stream, at once. A console window gets its characters, its
-// bytes read as `encoding` says; anything else gets the bytes unchanged. False when the
-// write failed.
-bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding);
+// bytes read as `encoding` says; anything else gets the bytes unchanged.
+IoStatus WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding);
 
 // --- Stopping a run ---
 
@@ -169,9 +196,10 @@ void RegisterTemporaryFile(const std::string& path);
 void ForgetTemporaryFile(const std::string& path);
 
 // While an object of this class lives, stops wait; one that arrived acts when the object
-// ends. Keeps a group of file operations (replacing the finished documents) whole. Threads
-// started meanwhile never see a stop (POSIX: they keep the blocked stop signals), so the
-// main thread alone removes the temporary files: worker threads are started under it.
+// ends. Keeps a group of file operations whole: replacing the finished documents, and
+// finishing a replacement that a kill cut short. Threads started meanwhile never see a stop
+// (POSIX: they keep the blocked stop signals), so the main thread alone removes the
+// temporary files: worker threads are started under it.
 class StopSignalsHeld {
 public:
     StopSignalsHeld();

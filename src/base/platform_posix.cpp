@@ -2,6 +2,7 @@
 
 #include "base/platform.hpp"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -13,38 +14,22 @@
 #include <thread>
 
 #include <fcntl.h>
+#include <limits.h>
 #include <pthread.h>
 #include <sched.h>
 #include <signal.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "base/errors.hpp"
 
 namespace omvo::base {
 
-std::FILE* OpenForReading(const std::string& path) { return std::fopen(path.c_str(), "rb"); }
-
-std::FILE* CreateNewFile(const std::string& path) {
-    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
-    if (fd == -1) return nullptr;
-    std::FILE* file = fdopen(fd, "wb");
-    if (file == nullptr) {
-        const int error = errno;
-        close(fd);
-        unlink(path.c_str());
-        errno = error;
-    }
-    return file;
-}
-
-bool WriteAll(std::FILE* file, std::string_view bytes) {
-    return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-}
-
-bool FlushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0; }
-
 namespace {
+
+// The outcome of a system call that failed, as the call left it in errno.
+IoStatus LastError() { return IoStatus(errno); }
 
 // The folder that holds the file at the path, as open() takes it.
 std::string FolderOf(const std::string& path) {
@@ -52,34 +37,105 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
 }
 
+// Hands a file descriptor to the C library as a stream, closing it when that fails.
+IoStatus Stream(int fd, const char* mode, std::FILE*& file) {
+    file = fdopen(fd, mode);
+    if (file != nullptr) return {};
+    const IoStatus failed = LastError();
+    close(fd);
+    return failed;
+}
+
 }  // namespace
 
-bool FlushFolderOf(const std::string& path) {
-    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+IoStatus OpenForReading(const std::string& path, std::FILE*& file) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd == -1) return LastError();
+    struct stat status {};
+    if (fstat(fd, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(fd);
+        return IoStatus(EISDIR);
+    }
+    return Stream(fd, "rb", file);
+}
+
+IoStatus ReadSome(std::FILE* file, char* into, std::size_t size, std::size_t& got) {
+    got = 0;
+    while (got < size) {
+        const ssize_t read = ::read(fileno(file), into + got, size - got);
+        if (read == 0) break;
+        if (read == -1) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        got += static_cast<std::size_t>(read);
+    }
+    return {};
+}
+
+IoStatus CreateNewFile(const std::string& path, std::FILE*& file) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (fd == -1) return LastError();
+    const IoStatus streamed = Stream(fd, "wb", file);
+    if (!streamed.ok()) unlink(path.c_str());
+    return streamed;
+}
+
+IoStatus WriteAll(std::FILE* file, std::string_view bytes) {
+    for (std::size_t done = 0; done < bytes.size();) {
+        const ssize_t written = write(fileno(file), bytes.data() + done, bytes.size() - done);
+        if (written == -1) {
+            if (errno == EINTR) continue;
+            return LastError();
+        }
+        done += static_cast<std::size_t>(written);
+    }
+    return {};
+}
+
+IoStatus FlushToDisk(std::FILE* file) { return fsync(fileno(file)) == 0 ? IoStatus() : LastError(); }
+
+IoStatus CloseFile(std::FILE* file) {
+    // The stream is unbuffered: closing it only closes its descriptor.
+    return std::fclose(file) == 0 ? IoStatus() : LastError();
+}
+
+IoStatus FlushFolderOf(const std::string& path) {
+    // The folder's name, made without allocating: a commit that memory ran out in flushes
+    // the folder while it puts its files back.
+    char folder[PATH_MAX];
+    const std::size_t slash = path.rfind('/');
+    const std::size_t size = slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1);
+    if (size >= sizeof folder) return IoStatus(ENAMETOOLONG);
+    if (size == 0) folder[0] = '.';
+    std::memcpy(folder, path.data(), size);
+    folder[std::max<std::size_t>(size, 1)] = '\0';
+    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     // A folder that may be written but not read gives no handle to flush it by.
-    if (fd == -1) return errno == EACCES;
-    const bool flushed = fsync(fd) == 0 || errno == EINVAL;  // EINVAL: not kept on this one
-    const int error = errno;
+    if (fd == -1) return errno == EACCES ? IoStatus() : LastError();
+    // EINVAL: a file system that keeps no such record.
+    const IoStatus flushed = fsync(fd) == 0 || errno == EINVAL ? IoStatus() : LastError();
     close(fd);
-    errno = error;
     return flushed;
 }
 
-bool RemoveFile(const std::string& path) { return unlink(path.c_str()) == 0; }
-
-bool RenameReplacing(const std::string& from, const std::string& to) {
-    return std::rename(from.c_str(), to.c_str()) == 0;
+IoStatus RemoveFile(const std::string& path) {
+    return unlink(path.c_str()) == 0 ? IoStatus() : LastError();
 }
 
-bool KeepAside(const std::string& path, const std::string& backup) {
-    if (link(path.c_str(), backup.c_str()) == 0) return true;
+IoStatus RenameReplacing(const std::string& from, const std::string& to) {
+    return std::rename(from.c_str(), to.c_str()) == 0 ? IoStatus() : LastError();
+}
+
+IoStatus KeepAside(const std::string& path, const std::string& backup) {
+    if (link(path.c_str(), backup.c_str()) == 0) return {};
     switch (errno) {
         case EPERM:  // also a file system without hard links (FAT)
         case EOPNOTSUPP:
         case EMLINK:
         case EXDEV:
-        case ENOSYS: return std::rename(path.c_str(), backup.c_str()) == 0;
-        default: return false;
+        case ENOSYS: return RenameReplacing(path, backup);
+        default: return LastError();
     }
 }
 
@@ -87,23 +143,23 @@ FolderLock::~FolderLock() {
     if (handle_ != -1) close(static_cast<int>(handle_));
 }
 
-bool FolderLock::TryLock(const std::string& path) {
+IoStatus FolderLock::TryLock(const std::string& path) {
     const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd == -1) return false;
+    if (fd == -1) return LastError();
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        const int error = errno;
+        const IoStatus failed = LastError();
         close(fd);
-        errno = error;
-        return false;
+        return failed;
     }
     handle_ = fd;
-    return true;
+    return {};
 }
 
-bool MayBeReplaced(const std::string& path) {
-    if (!IsDirectory(path)) return true;
-    errno = EISDIR;
-    return false;
+IoStatus MayBeReplaced(const std::string& path, bool& present) {
+    struct stat status {};
+    present = lstat(path.c_str(), &status) == 0;
+    if (!present) return errno == ENOENT ? IoStatus() : LastError();
+    return S_ISDIR(status.st_mode) ? IoStatus(EISDIR) : IoStatus();
 }
 
 bool FileExists(const std::string& path) {
@@ -171,10 +227,8 @@ StreamKind KindOf(StandardStream stream) {
     return isatty(fd) != 0 ? StreamKind::Terminal : StreamKind::File;
 }
 
-bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding) {
-    std::FILE* file = stream == StandardStream::Output ? stdout : stderr;
-    return std::fwrite(text.data(), 1, text.size(), file) == text.size() &&
-           std::fflush(file) == 0;
+IoStatus WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding) {
+    return WriteAll(stream == StandardStream::Output ? stdout : stderr, text);
 }
 
 namespace {

@@ -1,6 +1,6 @@
 // The platform layer for Windows. Paths arrive as ANSI bytes and go to the system's wide
-// calls as UTF-16; errors of the system are turned into errno values here, so the failure
-// report reads the same as on POSIX systems.
+// calls as UTF-16; errors of the system are turned into errno values here, at the call that
+// failed, so the failure report reads the same as on POSIX systems.
 
 #include "base/platform.hpp"
 
@@ -105,80 +105,54 @@ int ErrnoOf(DWORD error) {
     }
 }
 
-bool Failed() {
-    errno = ErrnoOf(GetLastError());
-    return false;
-}
+// The outcome of a system call that failed, as GetLastError tells it.
+IoStatus LastError() { return IoStatus(ErrnoOf(GetLastError())); }
 
 // Another program may have a file open for a moment without letting it be replaced: a virus
 // scanner or an indexer looking at a file just written. An operation that meets such a file
 // is tried again for about a second before its failure counts.
 template <typename Operation>
-bool TryWhileBusy(Operation operation) {
+IoStatus TryWhileBusy(Operation operation) {
     for (int attempt = 0;; ++attempt) {
-        if (operation()) return true;
+        if (operation()) return {};
         const DWORD error = GetLastError();
         const bool busy = error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ||
                           error == ERROR_ACCESS_DENIED;
-        if (!busy || attempt == 20) return Failed();
+        if (!busy || attempt == 20) return IoStatus(ErrnoOf(error));
         Sleep(50);
     }
 }
 
 // Writes all the bytes to a file or pipe, in as many writes as it takes.
-bool WriteHandle(HANDLE handle, std::string_view bytes) {
+IoStatus WriteHandle(HANDLE handle, std::string_view bytes) {
     for (std::size_t done = 0; done < bytes.size();) {
         DWORD written = 0;
         const auto size = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - done, 1u << 30));
-        if (!WriteFile(handle, bytes.data() + done, size, &written, nullptr)) return Failed();
-        if (written == 0) {
-            errno = ENOSPC;
-            return false;
-        }
+        if (!WriteFile(handle, bytes.data() + done, size, &written, nullptr)) return LastError();
+        if (written == 0) return IoStatus(ENOSPC);
         done += written;
     }
-    return true;
+    return {};
 }
 
 // Opens a file through the wide call and hands it to the C library as a stream.
-std::FILE* Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
-                DWORD flags, int mode, const char* streamMode) {
+IoStatus Open(const std::string& path, DWORD access, DWORD share, DWORD disposition,
+              DWORD flags, int mode, const char* streamMode, std::FILE*& file) {
     const HANDLE handle = CreateFileW(SystemPath(path).c_str(), access, share, nullptr,
                                       disposition, flags, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        Failed();
-        return nullptr;
-    }
+    if (handle == INVALID_HANDLE_VALUE) return LastError();
     const int fd = _open_osfhandle(reinterpret_cast<std::intptr_t>(handle), mode | _O_BINARY);
     if (fd == -1) {
         CloseHandle(handle);
-        errno = EMFILE;
-        return nullptr;
+        return IoStatus(EMFILE);
     }
-    std::FILE* file = _fdopen(fd, streamMode);
+    file = _fdopen(fd, streamMode);
     if (file == nullptr) {
         _close(fd);
-        errno = EMFILE;
+        return IoStatus(EMFILE);
     }
-    return file;
+    return {};
 }
-
-}  // namespace
-
-std::FILE* OpenForReading(const std::string& path) {
-    return Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, _O_RDONLY,
-                "rb");
-}
-
-std::FILE* CreateNewFile(const std::string& path) {
-    // Others may read it meanwhile; and a stop may remove it while it is open. A link at the
-    // path counts as something there; nothing is opened through it.
-    return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
-                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, _O_WRONLY, "wb");
-}
-
-namespace {
 
 HANDLE HandleOfFile(std::FILE* file) {
     return reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(file)));
@@ -186,21 +160,63 @@ HANDLE HandleOfFile(std::FILE* file) {
 
 }  // namespace
 
-bool FlushToDisk(std::FILE* file) { return FlushFileBuffers(HandleOfFile(file)) != 0 || Failed(); }
+IoStatus OpenForReading(const std::string& path, std::FILE*& file) {
+    const IoStatus opened =
+        Open(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, _O_RDONLY, "rb",
+             file);
+    // A directory is refused as access denied: tell it apart.
+    if (opened.error() == EACCES && IsDirectory(path)) return IoStatus(EISDIR);
+    return opened;
+}
 
-bool FlushFolderOf(const std::string&) { return true; }
+IoStatus ReadSome(std::FILE* file, char* into, std::size_t size, std::size_t& got) {
+    got = 0;
+    const HANDLE handle = HandleOfFile(file);
+    while (got < size) {
+        DWORD read = 0;
+        const auto want = static_cast<DWORD>(std::min<std::size_t>(size - got, 1u << 30));
+        if (!ReadFile(handle, into + got, want, &read, nullptr)) {
+            // The writer of a pipe went away: the end of its data.
+            if (GetLastError() == ERROR_BROKEN_PIPE) break;
+            return LastError();
+        }
+        if (read == 0) break;
+        got += read;
+    }
+    return {};
+}
 
-bool KeepAside(const std::string& path, const std::string& backup) {
+IoStatus CreateNewFile(const std::string& path, std::FILE*& file) {
+    // Others may read it meanwhile; and a stop may remove it while it is open. A link at the
+    // path counts as something there; nothing is opened through it.
+    return Open(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, CREATE_NEW,
+                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, _O_WRONLY, "wb", file);
+}
+
+IoStatus FlushToDisk(std::FILE* file) {
+    return FlushFileBuffers(HandleOfFile(file)) != 0 ? IoStatus() : LastError();
+}
+
+IoStatus CloseFile(std::FILE* file) {
+    // The stream is unbuffered: only closing its handle may fail, and the C library leaves
+    // the system's reason in place.
+    return std::fclose(file) == 0 ? IoStatus() : LastError();
+}
+
+IoStatus FlushFolderOf(const std::string&) { return {}; }
+
+IoStatus KeepAside(const std::string& path, const std::string& backup) {
     const std::wstring source = SystemPath(path);
     const std::wstring target = SystemPath(backup);
-    if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) return true;
+    if (CreateHardLinkW(target.c_str(), source.c_str(), nullptr)) return {};
     switch (GetLastError()) {
         case ERROR_FILE_NOT_FOUND:
         case ERROR_PATH_NOT_FOUND:
         case ERROR_ALREADY_EXISTS:
         case ERROR_FILE_EXISTS:
         case ERROR_ACCESS_DENIED:
-        case ERROR_SHARING_VIOLATION: return Failed();
+        case ERROR_SHARING_VIOLATION: return LastError();
         default:  // a file system without hard links (FAT)
             return TryWhileBusy(
                 [&] { return MoveFileExW(source.c_str(), target.c_str(), 0) != 0; });
@@ -213,7 +229,7 @@ FolderLock::~FolderLock() {
     CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-bool FolderLock::TryLock(const std::string& path) {
+IoStatus FolderLock::TryLock(const std::string& path) {
     // The folder by its volume and file number: the same whatever path leads to it (a
     // mapped drive, a share name, a link).
     const std::wstring file = SystemPath(path);
@@ -221,7 +237,7 @@ bool FolderLock::TryLock(const std::string& path) {
     for (;;) {
         const DWORD length = GetFullPathNameW(file.c_str(), static_cast<DWORD>(full.size()),
                                               full.data(), nullptr);
-        if (length == 0) return Failed();
+        if (length == 0) return LastError();
         if (length < full.size()) {
             full.resize(length);
             break;
@@ -233,15 +249,12 @@ bool FolderLock::TryLock(const std::string& path) {
         CreateFileW(full.c_str(), FILE_READ_ATTRIBUTES,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                     OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (folder == INVALID_HANDLE_VALUE) return Failed();
+    if (folder == INVALID_HANDLE_VALUE) return LastError();
     BY_HANDLE_FILE_INFORMATION info{};
     const bool known = GetFileInformationByHandle(folder, &info) != 0;
     const DWORD error = GetLastError();
     CloseHandle(folder);
-    if (!known) {
-        SetLastError(error);
-        return Failed();
-    }
+    if (!known) return IoStatus(ErrnoOf(error));
     wchar_t name[80];
     std::swprintf(name, 80, L"Global\\omvo-covering-%08lx-%08lx%08lx",
                   static_cast<unsigned long>(info.dwVolumeSerialNumber),
@@ -250,35 +263,31 @@ bool FolderLock::TryLock(const std::string& path) {
     const HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
     if (mutex == nullptr) {
         // Made by a run of another user, which is still going.
-        if (GetLastError() == ERROR_ACCESS_DENIED) {
-            errno = EWOULDBLOCK;
-            return false;
-        }
-        return Failed();
+        if (GetLastError() == ERROR_ACCESS_DENIED) return IoStatus(EWOULDBLOCK);
+        return LastError();
     }
     // WAIT_ABANDONED: its holder ended without letting go.
     const DWORD waited = WaitForSingleObject(mutex, 0);
     if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
         handle_ = reinterpret_cast<std::intptr_t>(mutex);
-        return true;
+        return {};
     }
     CloseHandle(mutex);
-    errno = EWOULDBLOCK;
-    return false;
+    return IoStatus(EWOULDBLOCK);
 }
 
-bool WriteAll(std::FILE* file, std::string_view bytes) {
+IoStatus WriteAll(std::FILE* file, std::string_view bytes) {
     // Straight to the system: the C library's stream adds nothing to an unbuffered file, and
     // loses the reason when a disk fills up in the middle of a write (a short count, or
     // EINVAL).
     return WriteHandle(HandleOfFile(file), bytes);
 }
 
-bool RemoveFile(const std::string& path) {
-    return DeleteFileW(SystemPath(path).c_str()) != 0 || Failed();
+IoStatus RemoveFile(const std::string& path) {
+    return DeleteFileW(SystemPath(path).c_str()) != 0 ? IoStatus() : LastError();
 }
 
-bool RenameReplacing(const std::string& from, const std::string& to) {
+IoStatus RenameReplacing(const std::string& from, const std::string& to) {
     const std::wstring source = SystemPath(from);
     const std::wstring target = SystemPath(to);
     return TryWhileBusy([&] {
@@ -286,18 +295,16 @@ bool RenameReplacing(const std::string& from, const std::string& to) {
     });
 }
 
-bool MayBeReplaced(const std::string& path) {
+IoStatus MayBeReplaced(const std::string& path, bool& present) {
     const std::wstring wide = SystemPath(path);
     const DWORD attributes = GetFileAttributesW(wide.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) return true;  // nothing there
-    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-        errno = EISDIR;
-        return false;
+    present = attributes != INVALID_FILE_ATTRIBUTES;
+    if (!present) {
+        const IoStatus looked = LastError();
+        return looked.absent() ? IoStatus() : looked;  // nothing there, or a failed look
     }
-    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) {
-        errno = EACCES;
-        return false;
-    }
+    if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return IoStatus(EISDIR);
+    if ((attributes & FILE_ATTRIBUTE_READONLY) != 0) return IoStatus(EACCES);
     // Replacing a file deletes it: a program that holds it open without sharing deletion
     // (a map viewer showing the document) stops that, and so does asking for deletion now.
     return TryWhileBusy([&] {
@@ -305,7 +312,9 @@ bool MayBeReplaced(const std::string& path) {
         const HANDLE handle = CreateFileW(wide.c_str(), DELETE, kShareAll, nullptr,
                                           OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
         if (handle == INVALID_HANDLE_VALUE) {
-            return GetLastError() == ERROR_FILE_NOT_FOUND;  // gone meanwhile: nothing there
+            if (GetLastError() != ERROR_FILE_NOT_FOUND) return false;
+            present = false;  // gone meanwhile: nothing there
+            return true;
         }
         CloseHandle(handle);
         return true;
@@ -421,8 +430,9 @@ void PrepareStandardStreams() {
         if (handle != nullptr && handle != INVALID_HANDLE_VALUE && _fileno(standard.stream) >= 0) {
             continue;
         }
+        // The C library opens it through the system, which keeps the reason of a failure.
         if (std::freopen("NUL", standard.mode, standard.stream) == nullptr) {
-            ThrowIoError(errno != 0 ? errno : EIO, "NUL");
+            ThrowIoError(LastError().error(), "NUL");
         }
     }
     // The tool writes its own CR LF: the C library's streams, in text mode, would put a CR
@@ -435,9 +445,10 @@ StreamKind KindOf(StandardStream stream) {
     return StreamIsConsoleWindow(stream) ? StreamKind::ConsoleWindow : StreamKind::File;
 }
 
-bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncoding encoding) {
+IoStatus WriteStandardStream(StandardStream stream, std::string_view text,
+                             TextEncoding encoding) {
     const HANDLE handle = HandleOf(stream);
-    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return true;  // none: dropped
+    if (handle == nullptr || handle == INVALID_HANDLE_VALUE) return {};  // none: dropped
     if (StreamIsConsoleWindow(stream)) {
         // Characters, not bytes: the window shows them whatever its code page.
         const std::wstring wide = Widen(text, encoding == TextEncoding::Utf8 ? CP_UTF8 : CP_ACP);
@@ -445,11 +456,11 @@ bool WriteStandardStream(StandardStream stream, std::string_view text, TextEncod
             DWORD written = 0;
             const DWORD size = static_cast<DWORD>(wide.size() - done);
             if (!WriteConsoleW(handle, wide.data() + done, size, &written, nullptr)) {
-                return Failed();
+                return LastError();
             }
             done += written;
         }
-        return true;
+        return {};
     }
     // Straight to the file or pipe, so every text is there at the moment of its write; a
     // reader that has gone away fails the write (EPIPE).

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <optional>
+#include <utility>
 
 #include "base/errors.hpp"
 #include "base/platform.hpp"
@@ -47,28 +48,42 @@ char* LineStart(char* begin, char* at) {
 }  // namespace
 
 TextFile::TextFile(std::string path, FileDecoding decoding)
+    : TextFile(std::move(path), decoding, nullptr) {
+    const IoStatus opened = OpenForReading(path_, file_);
+    if (!opened.ok()) ThrowIoError(opened.error(), path_);
+}
+
+std::unique_ptr<TextFile> TextFile::OpenIfThere(std::string path, FileDecoding decoding) {
+    std::FILE* file = nullptr;
+    const IoStatus opened = OpenForReading(path, file);
+    if (opened.absent() || opened.error() == ENOTDIR || opened.error() == EISDIR) return nullptr;
+    if (!opened.ok()) ThrowIoError(opened.error(), path);
+    try {
+        return std::unique_ptr<TextFile>(new TextFile(std::move(path), decoding, file));
+    } catch (...) {  // out of memory: the file is not the text file's yet
+        static_cast<void>(CloseFile(file));
+        throw;
+    }
+}
+
+TextFile::TextFile(std::string path, FileDecoding decoding, std::FILE* file)
     : path_(std::move(path)),
       checkMark_(decoding == FileDecoding::Utf16ByMark),
       checkUtf8Mark_(decoding == FileDecoding::Cp1251OrUtf8),
       watchUtf8_(decoding == FileDecoding::Cp1251OrUtf8) {
-    errno = 0;
-    file_ = OpenForReading(path_);
-    if (file_ == nullptr) ThrowIoError(errno != 0 ? errno : ENOENT, path_);
-    std::setvbuf(file_, nullptr, _IONBF, 0);  // reads go straight into our own block
     capacity_ = kBlockSize;
     buffer_ = std::make_unique_for_overwrite<char[]>(capacity_);
+    file_ = file;
 }
 
 TextFile::~TextFile() {
-    if (file_ != nullptr) std::fclose(file_);
+    if (file_ != nullptr) static_cast<void>(CloseFile(file_));  // nothing was written to it
 }
 
 void TextFile::Close() {
     if (file_ == nullptr) return;
-    std::FILE* f = file_;
-    file_ = nullptr;
-    errno = 0;
-    if (std::fclose(f) != 0) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    const IoStatus closed = CloseFile(std::exchange(file_, nullptr));
+    if (!closed.ok()) ThrowIoError(closed.error(), path_);
 }
 
 bool TextFile::NextLine(std::string_view& line) {
@@ -206,9 +221,9 @@ Charset TextFile::charset() const { return utf8Mark_ ? Charset::Utf8 : utf8_.cha
 
 // Reads up to `size` bytes of the file; 0 at its end. Throws InOutError when reading fails.
 std::size_t TextFile::ReadBlock(char* into, std::size_t size) {
-    errno = 0;
-    const std::size_t got = std::fread(into, 1, size, file_);
-    if (got == 0 && std::ferror(file_)) ThrowIoError(errno != 0 ? errno : EIO, path_);
+    std::size_t got = 0;
+    const IoStatus read = ReadSome(file_, into, size, got);
+    if (!read.ok()) ThrowIoError(read.error(), path_);
     return got;
 }
 

@@ -27,6 +27,10 @@ class TextFile {
 public:
     // Opens the file for reading; throws InOutError when it cannot be opened.
     explicit TextFile(std::string path, FileDecoding decoding = FileDecoding::Bytes);
+    // The same, but null when no file is at the path (nothing, or a directory): one look
+    // decides, so a file that comes or goes meanwhile gives one outcome.
+    static std::unique_ptr<TextFile> OpenIfThere(std::string path,
+                                                 FileDecoding decoding = FileDecoding::Bytes);
     ~TextFile();
     TextFile(const TextFile&) = delete;
     TextFile& operator=(const TextFile&) = delete;
@@ -60,6 +64,7 @@ public:
     void Close();
 
 private:
+    TextFile(std::string path, FileDecoding decoding, std::FILE* file);
     bool NextLineOfData(std::string_view& line);
     bool Refill();
     std::size_t ReadBlock(char* into, std::size_t size);

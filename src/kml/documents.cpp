@@ -34,19 +34,24 @@ constexpr std::string_view kFooter =
     "</Document>\r\n"
     "</kml>\r\n";
 
-std::vector<std::string> SetPaths(const std::string& kmlpath, std::vector<std::string> extra) {
-    std::vector<std::string> paths = {kmlpath + std::string(kMainDocumentName),
-                                      kmlpath + std::string(kHomeDocumentName),
-                                      kmlpath + std::string(kFarDocumentName)};
-    paths.insert(paths.end(), std::make_move_iterator(extra.begin()),
-                 std::make_move_iterator(extra.end()));
-    return paths;
+base::OutputSetNames SetNames(const std::string& kmlpath, std::vector<std::string> extra,
+                              std::vector<std::string> others) {
+    base::OutputSetNames names{.prefix = kmlpath,
+                               .files = {std::string(kMainDocumentName),
+                                         std::string(kHomeDocumentName),
+                                         std::string(kFarDocumentName)},
+                               .others = std::move(others),
+                               .record = std::string(kRecordName)};
+    names.files.insert(names.files.end(), std::make_move_iterator(extra.begin()),
+                       std::make_move_iterator(extra.end()));
+    return names;
 }
 
 }  // namespace
 
-Documents::Documents(const std::string& kmlpath, std::vector<std::string> extraPaths)
-    : files_(SetPaths(kmlpath, std::move(extraPaths))) {}
+Documents::Documents(const std::string& kmlpath, std::vector<std::string> extraNames,
+                     std::vector<std::string> otherNames)
+    : files_(SetNames(kmlpath, std::move(extraNames), std::move(otherNames))) {}
 
 void Documents::Write(Route route, std::string_view text) {
     if (text.empty()) return;

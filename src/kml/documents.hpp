@@ -20,6 +20,8 @@ enum class Route { AllDocuments, MainAndHome, MainAndFar };
 inline constexpr std::string_view kMainDocumentName = "omvo-covering.kml";
 inline constexpr std::string_view kHomeDocumentName = "omvo-covering_klg.kml";
 inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
+// The commit records of the documents' set: omvo-covering.commit, omvo-covering.undo.
+inline constexpr std::string_view kRecordName = "omvo-covering";
 
 // The documents, and any extra files of the run (the web page), as one output set: a second
 // run on the same documents is refused; each is written under a temporary name created
@@ -29,10 +31,13 @@ inline constexpr std::string_view kFarDocumentName = "omvo-covering_far.kml";
 class Documents {
 public:
     // Creates the main, home and far document at kmlpath + name, and one more file of the same
-    // set at each of `extraPaths`. Throws InOutError, also when a final name is a folder;
-    // writes a message and throws RunStop(1) when another run holds their lock. The files
-    // created before a failure are removed.
-    explicit Documents(const std::string& kmlpath, std::vector<std::string> extraPaths = {});
+    // set at kmlpath + each of `extraNames`. `otherNames` are the extra files an earlier run
+    // may have written there and this one does not: what a run cut short left of them is
+    // finished too. Throws InOutError, also when a final name is a folder; writes a message
+    // and throws RunStop(1) when another run holds their lock. The files created before a
+    // failure are removed.
+    explicit Documents(const std::string& kmlpath, std::vector<std::string> extraNames = {},
+                       std::vector<std::string> otherNames = {});
 
     // Writes the text to the main document and to the documents of the route.
     void Write(Route route, std::string_view text);

@@ -1,5 +1,6 @@
 #include "overlays/overlay_file.hpp"
 
+#include <memory>
 #include <string_view>
 #include <utility>
 
@@ -53,15 +54,16 @@ bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
            !definition.file.empty();
 }
 
-std::string LoadOverlayCoordinates(const std::string& path) {
+std::optional<std::string> LoadOverlayCoordinates(const std::string& path) {
+    // One look at the path: a file that comes or goes meanwhile is either read or missing.
+    const std::unique_ptr<base::TextFile> file = base::TextFile::OpenIfThere(path);
+    if (file == nullptr) return std::nullopt;
     std::string coordinates;
-    if (!base::FileExists(path)) return coordinates;
     base::ConsoleText("Загрузка ");
     base::ConsoleBytes(path);
-    base::TextFile file(path);
     bool inside = false;
     std::string_view line;
-    while (file.NextLine(line)) {
+    while (file->NextLine(line)) {
         const std::size_t open = line.find(kOpenTag);
         if (open != std::string_view::npos) {
             inside = true;
@@ -78,7 +80,7 @@ std::string LoadOverlayCoordinates(const std::string& path) {
         if (end == 0 || line[end - 1] != ' ') coordinates += ' ';
         if (close != std::string_view::npos) inside = false;
     }
-    file.Close();
+    file->Close();
     base::ConsoleText("ok\r\n");
     return coordinates;
 }
@@ -106,11 +108,12 @@ std::optional<Overlay> ReadOverlay(const std::string& path) {
                       "; it adds no placemark");
         return std::nullopt;
     }
-    if (!base::FileExists(definition.file)) {
+    if (std::optional<std::string> coordinates = LoadOverlayCoordinates(definition.file)) {
+        overlay.coordinates = std::move(*coordinates);
+    } else {
         base::Warning("coordinates source file " + definition.file + " of overlay file " + path +
                       " does not exist; its placemark has no coordinates");
     }
-    overlay.coordinates = LoadOverlayCoordinates(definition.file);
     return overlay;
 }
 

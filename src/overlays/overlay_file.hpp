@@ -31,8 +31,9 @@ struct Overlay {
 bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition);
 
 // Returns the text of every coordinates element of the source file, joined. Shows
-// "Загрузка <path>", one "." per "<coordinates>" line and "ok" on the console.
-std::string LoadOverlayCoordinates(const std::string& path);
+// "Загрузка <path>", one "." per "<coordinates>" line and "ok" on the console. Nothing, and
+// shows nothing, when no file is at the path (nothing, or a directory).
+std::optional<std::string> LoadOverlayCoordinates(const std::string& path);
 
 // Returns an overlay file with the coordinates of its source, or nothing, with a warning,
 // when the file is missing or incomplete. A missing source is named in a warning and gives

@@ -14,10 +14,10 @@
 
 namespace {
 
-// Writes the failure report, and the file's path when there is one, without allocating;
-// returns the exit code.
+// Writes the failure report, and the file's path with what failed when there is one,
+// without allocating; returns the exit code.
 int Report(std::string_view module, std::string_view kind, std::string_view message,
-           std::string_view path = {}) noexcept {
+           std::string_view path = {}, std::string_view operation = {}) noexcept {
     try {
         for (std::string_view part : omvo::base::FailureReportParts(kind, module, message)) {
             omvo::base::ErrorBytes(part);
@@ -25,6 +25,10 @@ int Report(std::string_view module, std::string_view kind, std::string_view mess
         if (!path.empty()) {
             omvo::base::ErrorBytes("omvo-covering: the file was ");
             omvo::base::ErrorBytes(path);
+            if (!operation.empty()) {
+                omvo::base::ErrorBytes(", while ");
+                omvo::base::ErrorBytes(operation);
+            }
             omvo::base::ErrorBytes("\r\n");
         }
     } catch (...) {  // a console window's text, which takes memory: nothing more to do
@@ -68,7 +72,7 @@ int main(int argc, char** argv) {
     } catch (const base::RunStop& stop) {
         return stop.exitCode;
     } catch (const base::InOutError& error) {
-        return Report(module, "EInOutError", error.what(), error.path);
+        return Report(module, "EInOutError", error.what(), error.path, error.operation);
     } catch (const std::bad_alloc&) {
         return Report(module, "EOutOfMemory", "Out of memory");
     } catch (const std::exception& error) {

@@ -31,10 +31,11 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         return 0;
     }
 
-    // The web page, when asked for, is one more file of the documents' set, replaced with them.
-    std::vector<std::string> pagePath;
-    if (settings.webpage) pagePath.push_back(settings.kmlpath + std::string(web::kPageName));
-    kml::Documents documents(settings.kmlpath, pagePath);
+    // The web page, when asked for, is one more file of the documents' set, replaced with them;
+    // when not, what a run cut short left of an earlier one is finished all the same.
+    std::vector<std::string> written, others;
+    (settings.webpage ? written : others).emplace_back(web::kPageName);
+    kml::Documents documents(settings.kmlpath, std::move(written), std::move(others));
     std::optional<web::WebPage> page;
     if (settings.webpage) {
         page.emplace([&documents](std::string_view text) { documents.WriteExtra(0, text); });

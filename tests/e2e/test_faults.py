@@ -64,10 +64,15 @@ class Faults(SandboxTest):
     def documents(self):
         return self.box.files("kml")
 
-    def assert_stopped(self, result, message, path):
+    def assert_stopped(self, result, message, path, operation=""):
+        """Exit 1 with the failure report naming the file the user knows and, for a
+        document's temporary names, what failed on which."""
         self.assertEqual(result.code, 1, result.err)
         self.assertTrue(result.err.startswith(failure_report(message)), result.err)
-        self.assertIn(b"the file was " + path.encode() + b"\r\n", result.err)
+        line = b"the file was " + path.encode()
+        if operation:
+            line += b", while " + operation.encode()
+        self.assertIn(line + b"\r\n", result.err)
 
     def test_disk_full(self):
         if os.geteuid() != 0:
@@ -81,7 +86,8 @@ class Faults(SandboxTest):
         earlier = self.earlier_run(minspeed="0", mincorner="0")
         self.box.write("gpx/ab000tr.gpx", gpx(20000))  # about 0.5 MB per document
         result = self.box.run()
-        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml.tmp"))
+        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml"),
+                            "writing " + self.box.path("kml/omvo-covering.kml.tmp"))
         self.assertEqual(self.documents(), earlier)
 
     @unittest.skipIf(WINDOWS, "Windows has no file-size limit")
@@ -93,7 +99,8 @@ class Faults(SandboxTest):
             resource.setrlimit(resource.RLIMIT_FSIZE, (64 * 1024, 64 * 1024))
 
         result = self.box.run(preexec_fn=limit_file_size)
-        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml.tmp"))
+        self.assert_stopped(result, "Disk full", self.box.path("kml/omvo-covering.kml"),
+                            "writing " + self.box.path("kml/omvo-covering.kml.tmp"))
         self.assertEqual(self.documents(), earlier)
 
     def test_console_that_cannot_be_written(self):
@@ -119,7 +126,8 @@ class Faults(SandboxTest):
         with self.subTest("temporary document"):
             os.mkdir(kml + "omvo-covering_klg.kml.tmp")
             result = self.box.run()
-            self.assert_stopped(result, "File access denied", kml + "omvo-covering_klg.kml.tmp")
+            self.assert_stopped(result, "File access denied", kml + "omvo-covering_klg.kml",
+                                "removing " + kml + "omvo-covering_klg.kml.tmp")
             self.assertEqual(result.out, b"")
             os.rmdir(kml + "omvo-covering_klg.kml.tmp")
             self.assertEqual(self.documents(), earlier)

@@ -7,7 +7,8 @@ import shutil
 import subprocess
 import unittest
 
-from omvo_e2e import RUNNER, WINDOWS, SandboxTest, cp1251, cp866, host_name, tool_path
+from omvo_e2e import (RUNNER, WINDOWS, SandboxTest, cp1251, cp866, failure_report, host_name,
+                      tool_path)
 
 DOCUMENTS = [b"omvo-covering.kml", b"omvo-covering_far.kml", b"omvo-covering_klg.kml"]
 
@@ -71,6 +72,29 @@ class Paths(SandboxTest):
         self.assertGreater(len(self.box.dir) + len(folder), 300)
         here, exe = self.place(folder)
         self.assert_runs(here, [*RUNNER, exe])
+
+    @unittest.skipIf(WINDOWS, "Windows paths have no such limit with the \\\\?\\ prefix")
+    def test_an_output_folder_at_the_limit_of_a_path(self):
+        # Every document's name fits in the system's 4096 bytes with its end; the temporary
+        # names, 4 and 8 bytes longer, do not.
+        here, exe = self.place(b"bin")
+        kml = self.box.dir.encode() + b"/"
+        while len(kml) < 4072:
+            kml += b"k" * min(200, 4072 - len(kml) - 1) + b"/"
+        self.assertEqual(len(kml), 4072)
+        os.makedirs(kml)
+        with open(here + b"/omvo-covering.ini", "rb") as f:
+            settings = f.read()
+        write(here + b"/omvo-covering.ini",
+              settings.replace(here + b"/kml/", kml))
+        done = subprocess.run([exe], cwd=here, capture_output=True, timeout=120)
+        self.assertEqual((done.returncode, done.stdout), (1, b""))
+        self.assertTrue(done.stderr.startswith(failure_report("Invalid filename")), done.stderr)
+        # Named by the document the user knows, with the temporary name the system refused.
+        main = kml + b"omvo-covering.kml"
+        self.assertTrue(done.stderr.endswith(
+            b"the file was " + main + b", while looking at " + main + b".old.tmp\r\n"),
+            done.stderr)
 
 
 if __name__ == "__main__":

@@ -58,7 +58,7 @@ TEST(Documents, CarryExtraFilesOfTheSameRunAndReplaceThemTogether) {
     dir.Write("page.html", "old page");
     dir.Write(kMainDocumentName, "old main");
     {
-        Documents documents(Folder(dir), {dir.File("page.html"), dir.File("more.txt")});
+        Documents documents(Folder(dir), {"page.html", "more.txt"});
         documents.Write(Route::AllDocuments, "K");
         documents.WriteExtra(0, "<html>");
         documents.WriteExtra(1, "more");
@@ -67,7 +67,7 @@ TEST(Documents, CarryExtraFilesOfTheSameRunAndReplaceThemTogether) {
     EXPECT_EQ(ReadFile(dir.File("page.html")), "old page");
     EXPECT_EQ(ReadFile(dir.File(kMainDocumentName)), "old main");
     EXPECT_FALSE(fs::exists(dir.File("more.txt")));
-    Documents documents(Folder(dir), {dir.File("page.html")});
+    Documents documents(Folder(dir), {"page.html"});
     documents.Write(Route::AllDocuments, "K");
     documents.WriteExtra(0, "<html>");
     documents.ReplacePrevious();

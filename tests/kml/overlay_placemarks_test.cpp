@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,16 +56,21 @@ TEST(MakeOverlayPlacemark, KeepsEveryDocumentWellFormed) {
                              "1,2&amp;3 &lt;x&gt;4,5 "));
 }
 
-TEST(MakeOverlayPlacemark, WritesAnEmptyLineForAMissingSource) {
+TEST(MakeOverlayPlacemark, WritesAnEmptyLineForAMissingSourceOrAFolder) {
     TempDir dir;
-    const std::string source = dir.File("gone.kml");
-    const std::string path =
-        dir.Write("overlay.txt", "name=N\ndescr=D\nstyle=sn_day_trip\nfile=" + source + "\n");
-    std::string got;
-    const Console console = Capture([&] { got = MakeOverlayPlacemark(path); });
-    EXPECT_EQ(got, Placemark("N", "D", "sn_day_trip", ""));
-    EXPECT_EQ(console.out, "");
-    EXPECT_NE(console.err.find(source), std::string::npos) << console.err;
+    std::filesystem::create_directory(dir.File("folder.kml"));
+    for (const std::string& source : {dir.File("gone.kml"), dir.File("folder.kml")}) {
+        SCOPED_TRACE(source);
+        const std::string path = dir.Write(
+            "overlay.txt", "name=N\ndescr=D\nstyle=sn_day_trip\nfile=" + source + "\n");
+        std::string got;
+        const Console console = Capture([&] { got = MakeOverlayPlacemark(path); });
+        EXPECT_EQ(got, Placemark("N", "D", "sn_day_trip", ""));
+        EXPECT_EQ(console.out, "");
+        EXPECT_NE(console.err.find(source + " of overlay file " + path + " does not exist"),
+                  std::string::npos)
+            << console.err;
+    }
 }
 
 TEST(MakeOverlayPlacemark, AddsNothingButAWarningForAMissingOrIncompleteFile) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <optional>
 #include <string>
 
 #include "base/encoding.hpp"
@@ -141,7 +142,7 @@ TEST(LoadOverlayCoordinates, CollectsTheTextOfEveryCoordinatesElement) {
         TempDir dir;
         const std::string path = dir.Write("source.kml", c.source);
         std::string got;
-        const Console console = Capture([&] { got = LoadOverlayCoordinates(path); });
+        const Console console = Capture([&] { got = LoadOverlayCoordinates(path).value(); });
         EXPECT_EQ(got, c.expected);
         EXPECT_EQ(console.out, LoadingLine(path, c.dots));
     }
@@ -149,17 +150,22 @@ TEST(LoadOverlayCoordinates, CollectsTheTextOfEveryCoordinatesElement) {
 
 TEST(LoadOverlayCoordinates, ReadsAKmlDocumentWithElementsOverSeveralLines) {
     std::string got;
-    const Console console = Capture([&] { got = LoadOverlayCoordinates(kRoute); });
+    const Console console = Capture([&] { got = LoadOverlayCoordinates(kRoute).value(); });
     EXPECT_EQ(got, kRouteCoordinates);
     EXPECT_EQ(console.out, LoadingLine(kRoute, 2));
 }
 
-TEST(LoadOverlayCoordinates, GivesNothingAndSaysNothingForAMissingSource) {
+TEST(LoadOverlayCoordinates, GivesNothingAndSaysNothingWhereNoFileIs) {
     TempDir dir;
-    std::string got = "old";
-    const Console console = Capture([&] { got = LoadOverlayCoordinates(dir.File("none.kml")); });
-    EXPECT_EQ(got, "");
-    EXPECT_EQ(console.out, "");
+    std::filesystem::create_directory(dir.File("folder"));
+    for (const std::string& path :
+         {dir.File("none.kml"), dir.File("none/x.kml"), dir.File("folder")}) {
+        SCOPED_TRACE(path);
+        std::optional<std::string> got = "old";
+        const Console console = Capture([&] { got = LoadOverlayCoordinates(path); });
+        EXPECT_EQ(got, std::nullopt);
+        EXPECT_EQ(console.out, "");
+    }
 }
 
 }  // namespace
