@@ -37,10 +37,13 @@ void ToUtf8AndCp1251(OverlayDefinition& definition, base::Charset charset) {
 
 }  // namespace
 
-bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition) {
+bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition, bool* found) {
     definition = OverlayDefinition{};
-    if (!base::FileExists(path)) return false;
-    base::TextFile file(path, base::FileDecoding::Cp1251OrUtf8);
+    const std::unique_ptr<base::TextFile> opened =
+        base::TextFile::OpenIfThere(path, base::FileDecoding::Cp1251OrUtf8);
+    if (found != nullptr) *found = opened != nullptr;
+    if (opened == nullptr) return false;
+    base::TextFile& file = *opened;
     std::string_view line;
     while (file.NextLine(line)) {
         if (TakeValue(line, "name=", definition.name)) continue;
@@ -88,8 +91,9 @@ std::optional<std::string> LoadOverlayCoordinates(const std::string& path) {
 std::optional<Overlay> ReadOverlay(const std::string& path) {
     Overlay overlay;
     OverlayDefinition& definition = overlay.definition;
-    if (!ReadOverlayFile(path, definition)) {
-        if (!base::FileExists(path)) {
+    bool found = false;
+    if (!ReadOverlayFile(path, definition, &found)) {
+        if (!found) {
             base::Warning("overlay file " + path + " does not exist; it adds no placemark");
             return std::nullopt;
         }
