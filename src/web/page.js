@@ -19,7 +19,7 @@
   var HIGHLIGHT_EXTRA_WIDTH = 4;
   var TRIP_MAX_ZOOM = 14;
   var RESULTS_PAGE = 100;              // search results shown at a time
-  var UNITS_PER_DEGREE = 1e6;          // of the data's coordinates
+  var UNITS_PER_DEGREE = 1e5;          // of the data's coordinates
   var EARTH_RADIUS_KM = 6371.0088;
   var CONTROL_MARGIN_PX = 10;
   var POPUP_MARGINS_PX = { wide: [48, 60], narrow: [68, 60] };  // width, height
@@ -78,8 +78,8 @@
   //     t   [first day, last day] as yyyymmdd, when the trip's dates line reads as dates
   //     d   the description in pieces: even ones its own text, odd ones the heading's parts
   //     h   the heading, when the description does not hold it
-  //     s   the segments: [lat, lon, dlat, dlon, ...] in millionths of a degree, each point
-  //         after the first as its difference from the one before
+  //     s   the segments: [lat, lon, dlat, dlon, ...] in hundred-thousandths of a degree,
+  //         each point after the first as its difference from the one before
   //
   // readData() turns it into the model below; nothing changes the model afterwards.
 

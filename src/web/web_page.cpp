@@ -43,9 +43,10 @@ int LayersOf(kml::Route route) {
     return kLayers[0].bit | kLayers[1].bit | kLayers[2].bit;
 }
 
-// A coordinate in millionths of a degree; a point of a track a metre long moves it by
-// about ten.
-constexpr double kUnitsPerDegree = 1e6;
+// A coordinate in hundred-thousandths of a degree: 1.1 m north to south, 0.6 m east to west
+// at the home region's latitude; rounded, a point lies at most half of that from its place,
+// half a line's width at the map's closest zoom.
+constexpr double kUnitsPerDegree = 1e5;
 constexpr double kMaxDegrees = 1000.0;
 
 void AppendInt64(std::string& out, std::int64_t value) {

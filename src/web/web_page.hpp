@@ -40,8 +40,8 @@ inline constexpr std::string_view kTileServer = "https://tile.openstreetmap.org"
 //           parts of the trip's heading, so the heading is not written twice
 //     "h"   the heading, only when the description does not hold it (then "d" is one piece)
 //     "s"   the segments as the documents cut them, each the kept points as latitude and
-//           longitude in millionths of a degree: the first point as it is, each later one as
-//           its difference from the point before
+//           longitude in hundred-thousandths of a degree (rounded): the first point as it is,
+//           each later one as its difference from the point before
 class WebPage {
 public:
     using Writer = std::function<void(std::string_view)>;
@@ -82,8 +82,8 @@ void AppendJsonString(std::string& out, std::string_view text);
 std::vector<std::string_view> DescriptionPieces(std::string_view description,
                                                 std::string_view heading);
 
-// Appends points to a JSON array as the data's "s" holds them: "lat,lon" in millionths of a
-// degree, the first point as it is, every later one as its difference from the one before.
+// Appends points to a JSON array as the data's "s" holds them: "lat,lon" in hundred-thousandths
+// of a degree, the first point as it is, every later one as its difference from the one before.
 class PointWriter {
 public:
     explicit PointWriter(std::string& out) : out_(out) {}

@@ -45,16 +45,16 @@ TEST(WebPageText, JsonStringsCannotEndTheScriptBlockOrTheString) {
     }
 }
 
-TEST(WebPageText, PointsAreMillionthsOfADegreeEachAfterTheFirstAsADifference) {
+TEST(WebPageText, PointsAreRoundedUnitsEachAfterTheFirstAsADifference) {
     std::string out;
     PointWriter writer(out);
-    EXPECT_TRUE(writer.Append(54.7123456, 20.5));
-    EXPECT_TRUE(writer.Append(54.7123461, 20.4999994));  // rounded to the nearest millionth
+    EXPECT_TRUE(writer.Append(54.712344, 20.5));
+    EXPECT_TRUE(writer.Append(54.712356, 20.499994));  // rounded to the nearest unit
     EXPECT_FALSE(writer.Append(std::nan(""), 20));
     EXPECT_FALSE(writer.Append(54, std::numeric_limits<double>::infinity()));
     EXPECT_FALSE(writer.Append(1000.5, 20));  // no place on Earth
     EXPECT_TRUE(writer.Append(-1000, 1000));
-    EXPECT_EQ(out, "54712346,20500000,0,-1,-1054712346,979500001");
+    EXPECT_EQ(out, "5471234,2050000,2,-1,-105471236,97950001");
 }
 
 TEST(WebPageText, OverlayCoordinatesBecomePoints) {
@@ -64,11 +64,11 @@ TEST(WebPageText, OverlayCoordinatesBecomePoints) {
         std::string_view points;
     } cases[] = {
         {"tuples with and without elevation", "19.5,54.25,0 20,55",
-         "54250000,19500000,750000,500000"},
-        {"any blanks between tuples", "\r\n\t1,2\n\n 3,4 \r\n", "2000000,1000000,2000000,2000000"},
-        {"plus signs and exponents", "+1.5,+2 1e1,-2.5E-1", "2000000,1500000,-2250000,8500000"},
+         "5425000,1950000,75000,50000"},
+        {"any blanks between tuples", "\r\n\t1,2\n\n 3,4 \r\n", "200000,100000,200000,200000"},
+        {"plus signs and exponents", "+1.5,+2 1e1,-2.5E-1", "200000,150000,-225000,850000"},
         {"tuples that are no two numbers are left out",
-         "a,b 1 ,2 1, 5,6,7 inf,1 1,nan 1e999,1 2000,1 7,8", "6000000,5000000,2000000,2000000"},
+         "a,b 1 ,2 1, 5,6,7 inf,1 1,nan 1e999,1 2000,1 7,8", "600000,500000,200000,200000"},
         {"nothing", "", ""},
     };
     for (const auto& c : cases) {
@@ -188,7 +188,7 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
     EXPECT_NE(data.find("{\"n\":\"Граница \\u003c/script\\u003e\\u003cscript\\u003ealert(1)"
                         "\\u003c/script\\u003e\",\"k\":5,\"m\":5,\"d\":[\"\\u003c!--\\u003cscript"
                         "\\u003ealert(2)\\u003c/script\\u003e--\\u003e\\u003cimg src=x "
-                        "onerror=alert(3)\\u003e\"],\"s\":[[54250000,19500000,750000,500000]]}"),
+                        "onerror=alert(3)\\u003e\"],\"s\":[[5425000,1950000,75000,50000]]}"),
               std::string::npos)
         << data;
     // The trip: long voyage (index 3), main and home layers (1 + 2), its dates, the heading
@@ -200,7 +200,7 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
                         "\"\\u003c/a\\u003e\\u003cbr\\u003eКод: ab123\\u003cbr\\u003e"
                         "Даты похода 12-15 июля 2010\\u003cbr\\u003e\\u003ca href=\\\""
                         "javascript:alert(4)\\\"\\u003eтут\\u003c/a\\u003e\"],"
-                        "\"s\":[[54100000,20100000,200000,200000],[500000,-7000000]]}\n]}\n"),
+                        "\"s\":[[5410000,2010000,20000,20000],[50000,-700000]]}\n]}\n"),
               std::string::npos)
         << data;
 
