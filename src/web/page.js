@@ -473,7 +473,7 @@
   function buildPopupContent(item) {
     var box = L.DomUtil.create('div', 'omvo-popup');
     box.tabIndex = -1;
-    L.DomUtil.create('h2', '', box).textContent = item.name;
+    box.appendChild(document.createElement('h2')).textContent = item.name;
     var body = L.DomUtil.create('div', 'omvo-description', box);
     body.appendChild(DOMPurify.sanitize(item.description, SANITIZER));
     return box;
@@ -772,10 +772,14 @@
     map.removeLayer(selected.copy);
     L.DomUtil.removeClass(map.getContainer(), 'omvo-dimmed');
     if (selected.item.isTrip && idFromAddress() === selected.item.name) setAddress(null);
+    // The focus goes back where the popup was opened from, or on a phone, where the panel
+    // folded it away, to the panel's bar.
     var focus = document.activeElement;
+    var target = selected.returnFocus;
+    if (target && !target.offsetParent) target = panelParts.fold;
     if ((!focus || focus === document.body || selected.popup.getElement().contains(focus)) &&
-        selected.returnFocus && document.contains(selected.returnFocus)) {
-      selected.returnFocus.focus({ preventScroll: true });
+        target && target.offsetParent) {
+      target.focus({ preventScroll: true });
     }
   }
 
