@@ -60,7 +60,10 @@
     found: function (total) { return 'Найдено: ' + total; },
     foundSome: function (shown, total) { return 'Показаны ' + shown + ' из ' + total; },
     noSuchTrip: function (id) { return 'Поездки «' + id + '» на карте нет.'; },
-    km: function (km) { return Math.round(km).toLocaleString('ru-RU') + '\u00a0км'; }
+    // Thousands apart by a narrow space, as Russian writes them ("12 345 км").
+    km: function (km) {
+      return String(Math.round(km)).replace(/\B(?=(\d{3})+$)/g, '\u202f') + '\u00a0км';
+    }
   };
 
   // ---- The page's data --------------------------------------------------------------------
@@ -86,6 +89,7 @@
   function readData(element) {
     var raw = JSON.parse(element.textContent);
     var crs = L.CRS.EPSG3857;
+    var affine = transformationAtScale1(crs);
     var model = {
       tiles: raw.tiles,
       layers: raw.layers,
@@ -112,7 +116,7 @@
         track: null            // what TrackLine draws
       };
       item.style = item.classIndex >= 0 ? raw.classes[item.classIndex] : OTHER_STYLE;
-      decodeSegments(item, entry.s, crs);
+      decodeSegments(item, entry.s, crs, affine);
       if (item.isTrip) {
         item.searchName = normalize(item.name);
         item.searchHeading = normalize(item.heading);
@@ -129,37 +133,44 @@
 
   // The segments as Leaflet's projection places them at scale 1 (x and y from 0 to 1), each
   // segment's end in `ends`; also the item's length, bounds and anchor.
-  function decodeSegments(item, segments, crs) {
+  function decodeSegments(item, segments, crs, affine) {
     var count = 0;
     segments.forEach(function (flat) { count += flat.length; });
     var xy = new Float64Array(count);
     var ends = [];
     var box = [Infinity, Infinity, -Infinity, -Infinity];
+    var south = Infinity, west = Infinity, north = -Infinity, east = -Infinity;
+    var latlng = { lat: 0, lng: 0 };  // reused: the projection reads nothing else of it
     var at = 0;
     segments.forEach(function (flat) {
-      var lat = 0, lon = 0, prevLat = 0, prevLon = 0;
+      var lat = 0, lon = 0;
       for (var i = 0; i + 1 < flat.length; i += 2) {
         lat += flat[i];
         lon += flat[i + 1];
-        var latlng = L.latLng(lat / UNITS_PER_DEGREE, lon / UNITS_PER_DEGREE);
-        var p = crs.transformation.transform(crs.projection.project(latlng), 1);
-        xy[at] = p.x;
-        xy[at + 1] = p.y;
+        var prevLat = latlng.lat, prevLon = latlng.lng;
+        latlng.lat = lat / UNITS_PER_DEGREE;
+        latlng.lng = lon / UNITS_PER_DEGREE;
+        var p = crs.projection.project(latlng);
+        var x = affine.ax * p.x + affine.bx, y = affine.ay * p.y + affine.by;
+        xy[at] = x;
+        xy[at + 1] = y;
         at += 2;
-        box[0] = Math.min(box[0], p.x);
-        box[1] = Math.min(box[1], p.y);
-        box[2] = Math.max(box[2], p.x);
-        box[3] = Math.max(box[3], p.y);
-        item.bounds.extend(latlng);
+        if (x < box[0]) box[0] = x;
+        if (y < box[1]) box[1] = y;
+        if (x > box[2]) box[2] = x;
+        if (y > box[3]) box[3] = y;
+        if (latlng.lat < south) south = latlng.lat;
+        if (latlng.lat > north) north = latlng.lat;
+        if (latlng.lng < west) west = latlng.lng;
+        if (latlng.lng > east) east = latlng.lng;
         if (i > 0) item.km += distanceKm(prevLat, prevLon, latlng.lat, latlng.lng);
-        prevLat = latlng.lat;
-        prevLon = latlng.lng;
       }
       ends.push(at);
       if (!item.anchor && flat.length >= 2) {
         item.anchor = pointOf(xy, (at - flat.length) + 2 * Math.floor(flat.length / 4), crs);
       }
     });
+    if (at > 0) item.bounds = L.latLngBounds([south, west], [north, east]);
     item.pointCount = at / 2;
     item.track = { xy: xy, ends: ends, box: box };
   }
@@ -181,11 +192,16 @@
   // ---- Drawing ----------------------------------------------------------------------------
   //
   // One item's line on Leaflet's canvas renderer, which draws, hit-tests and animates it. It
-  // keeps its points projected once (at scale 1) and scales them at each zoom, where
-  // L.Polyline would project every point again as an object: at 10 000 trips that is what
-  // makes a zoom step slow. Points closer than a pixel to the last one drawn are skipped.
+  // keeps its points projected once (at scale 1) and, at each zoom, scales and simplifies
+  // (as L.Polyline does) only the lines in view, when they are drawn or hit-tested; where
+  // L.Polyline projects every point of every line again as an object at each zoom, which at
+  // 10 000 trips makes a zoom step slow.
 
   var TrackLine = L.Path.extend({
+    options: {
+      smoothFactor: 1   // pixels, as L.Polyline's
+    },
+
     initialize: function (item, options) {
       L.setOptions(this, options);
       this.item = item;
@@ -199,6 +215,7 @@
       var map = this._map;
       this._scale = map.options.crs.scale(map.getZoom());
       this._origin = map.getPixelOrigin();
+      this._parts = null;  // made again when needed
       this._updateBounds();
     },
 
@@ -213,48 +230,35 @@
       if (this._map) this._updatePath();
     },
 
-    _updatePath: function () {
-      var renderer = this._renderer;
-      if (!renderer._drawing) return;
-      var ctx = renderer._ctx, track = this.item.track, xy = track.xy;
+    // The segments as simplified layer points, as L.Polyline keeps them in _parts.
+    _makeParts: function () {
+      if (this._parts) return this._parts;
+      var track = this.item.track, xy = track.xy;
       var s = this._scale, ox = this._origin.x, oy = this._origin.y;
-      var i = 0;
-      ctx.beginPath();
-      track.ends.forEach(function (end) {
-        if (i >= end) return;
-        var lastX = xy[i] * s - ox, lastY = xy[i + 1] * s - oy;
-        ctx.moveTo(lastX, lastY);
-        if (i + 2 >= end) ctx.lineTo(lastX, lastY);  // one point: a dot
-        for (i += 2; i < end; i += 2) {
-          var x = xy[i] * s - ox, y = xy[i + 1] * s - oy;
-          var dx = x - lastX, dy = y - lastY;
-          if (dx * dx + dy * dy < 1 && i + 2 < end) continue;
-          ctx.lineTo(x, y);
-          lastX = x;
-          lastY = y;
-        }
-      });
-      renderer._fillStroke(ctx, this);
-    },
-
-    // Whether the layer point lies within the click tolerance of the line.
-    _containsPoint: function (p) {
-      if (!this._pxBounds || !this._pxBounds.contains(p)) return false;
-      var track = this.item.track, xy = track.xy, w = this._clickTolerance();
-      var s = this._scale, ox = this._origin.x, oy = this._origin.y;
+      var smooth = this.options.smoothFactor;
       var start = 0;
-      for (var k = 0; k < track.ends.length; ++k) {
-        var end = track.ends[k];
-        var a = L.point(xy[start] * s - ox, xy[start + 1] * s - oy);
-        if (end - start === 2 && a.distanceTo(p) <= w) return true;
-        for (var i = start + 2; i < end; i += 2) {
-          var b = L.point(xy[i] * s - ox, xy[i + 1] * s - oy);
-          if (L.LineUtil.pointToSegmentDistance(p, a, b) <= w) return true;
-          a = b;
+      this._parts = track.ends.map(function (end) {
+        var points = [];
+        for (var i = start; i < end; i += 2) {
+          points.push(L.point(xy[i] * s - ox, xy[i + 1] * s - oy));
         }
         start = end;
-      }
-      return false;
+        return L.LineUtil.simplify(points, smooth);
+      });
+      return this._parts;
+    },
+
+    _updatePath: function () {
+      var renderer = this._renderer;
+      if (!renderer._drawing || !this._pxBounds.intersects(renderer._bounds)) return;
+      this._makeParts();
+      renderer._updatePoly(this);
+    },
+
+    _containsPoint: function (p) {
+      if (!this._pxBounds || !this._pxBounds.contains(p)) return false;
+      this._makeParts();
+      return L.Polyline.prototype._containsPoint.call(this, p);
     }
   });
 
@@ -562,18 +566,27 @@
     return pieces.filter(function (piece, i) { return i % 2 === 1; }).join('');
   }
 
+  // The CRS's transformation at scale 1 as x' = ax x + bx, y' = ay y + by (it is one), so
+  // that decoding a point makes no objects but its projection.
+  function transformationAtScale1(crs) {
+    var zero = crs.transformation.transform(L.point(0, 0), 1);
+    var one = crs.transformation.transform(L.point(1, 1), 1);
+    return { ax: one.x - zero.x, bx: zero.x, ay: one.y - zero.y, by: zero.y };
+  }
+
   function pointOf(xy, at, crs) {
     var p = L.point(xy[at], xy[at + 1]);
     return crs.projection.unproject(crs.transformation.untransform(p, 1));
   }
 
+  // The distance on the sphere between the two ends of a leg of a track, measured in the plane
+  // through their middle latitude: one cosine a leg, and within 2 m of the great circle for a
+  // leg of 100 km.
   function distanceKm(lat1, lon1, lat2, lon2) {
     var rad = Math.PI / 180;
-    var p1 = lat1 * rad, p2 = lat2 * rad;
-    var dLat = p2 - p1, dLon = (lon2 - lon1) * rad;
-    var a = Math.sin(dLat / 2) * Math.sin(dLat / 2) +
-            Math.cos(p1) * Math.cos(p2) * Math.sin(dLon / 2) * Math.sin(dLon / 2);
-    return 2 * EARTH_RADIUS_KM * Math.atan2(Math.sqrt(a), Math.sqrt(1 - a));
+    var dLat = (lat2 - lat1) * rad;
+    var dLon = (lon2 - lon1) * rad * Math.cos((lat1 + lat2) / 2 * rad);
+    return EARTH_RADIUS_KM * Math.sqrt(dLat * dLat + dLon * dLon);
   }
 
   function normalize(text) {
@@ -923,7 +936,8 @@
     showTrip: showTrip
   };
 
-  setLayer(model.layers[0].bit, false);
+  // The view first, then the lines: they are drawn once, in the next frame.
   if (!fitShown()) map.setView([0, 0], 2);
+  setLayer(model.layers[0].bit, false);
   if (window.location.hash.length > 1) showAddressedTrip();
 })();
