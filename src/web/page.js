@@ -186,7 +186,8 @@
     selected: null,               // {item, popup, copy, returnFocus} while a popup is open
     chooser: null,                // the popup listing the lines under a point
     results: [],                  // the items the search finds
-    resultsShown: 0
+    resultsShown: 0,
+    viewBeforePrint: null         // {center, zoom} while printing
   };
 
   // ---- Drawing ----------------------------------------------------------------------------
@@ -887,10 +888,19 @@
     closeSelection();
   }
 
-  // A printed page draws the map at the paper's size.
+  // A printed page draws all the lines shown at the paper's size; afterwards the view is
+  // the member's again.
   function onPrintChange() {
+    var printing = printMedia.matches;
+    if (printing === (state.viewBeforePrint !== null)) return;
     map.invalidateSize({ pan: false });
-    fitShown();
+    if (printing) {
+      state.viewBeforePrint = { center: map.getCenter(), zoom: map.getZoom() };
+      fitShown();
+    } else {
+      map.setView(state.viewBeforePrint.center, state.viewBeforePrint.zoom, { animate: false });
+      state.viewBeforePrint = null;
+    }
   }
 
   // ---- Start ------------------------------------------------------------------------------
@@ -919,8 +929,10 @@
 
   document.addEventListener('keydown', onKeyDown);
   window.addEventListener('hashchange', showAddressedTrip);
-  window.matchMedia('print').addEventListener('change', onPrintChange);
+  var printMedia = window.matchMedia('print');
+  printMedia.addEventListener('change', onPrintChange);
   window.addEventListener('beforeprint', onPrintChange);
+  window.addEventListener('afterprint', onPrintChange);
   new ResizeObserver(function () { map.invalidateSize({ pan: false }); })
       .observe(layout.mapBox);
 
