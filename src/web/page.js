@@ -263,6 +263,9 @@
     }
   });
 
+  // A line in its class's (or overlay's) colour, opacity and width; the chosen one opaque and
+  // wider. Corners are bevelled and ends cut square: on a line 6 px wide it hardly shows,
+  // and at 10 000 trips round ones cost a tenth more time each zoom step (bench/README.md).
   function lineOptions(item, renderer, extraWidth) {
     var style = item.style;
     return {
@@ -270,6 +273,8 @@
       color: style.color,
       opacity: extraWidth ? 1 : style.alpha / 255,
       weight: Number(style.width) + (extraWidth || 0),
+      lineJoin: 'bevel',
+      lineCap: 'butt',
       interactive: !extraWidth
     };
   }
