@@ -303,8 +303,8 @@
       attribution: '&copy; <a href="https://www.openstreetmap.org/copyright">' +
                    'Участники OpenStreetMap</a>'
     }).addTo(map);
-    // The chosen trip is drawn again above the others, which its class dims; the pane lets
-    // the clicks through to the lines below.
+    // The chosen line is drawn again in a pane above the others, which fade meanwhile
+    // (page.css); the pane lets the clicks through to the lines below.
     var pane = map.createPane('omvo-chosen');
     pane.style.pointerEvents = 'none';
     return map;
