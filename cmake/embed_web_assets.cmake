@@ -4,8 +4,9 @@
 #
 # The style sheet's images become data: URIs and the scripts lose their source-map comments:
 # the page must need no file beside it. A script holding "<script" or "</script" would end or
-# change the inline block it is written into, so it stops the build. The source also holds the
-# SHA-256 of each script as the page's Content-Security-Policy names it.
+# change the inline block it is written into, so it stops the build; so does a style sheet
+# holding "</style". The source also holds the SHA-256 of each script and style sheet as the
+# page's Content-Security-Policy names them: each is written into its block byte for byte.
 cmake_minimum_required(VERSION 3.25)
 
 set(BASE64_DIGITS "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/")
@@ -88,11 +89,19 @@ if(css MATCHES "url\\(images/")
   message(FATAL_ERROR "leaflet.css names an image that is not embedded")
 endif()
 file(WRITE "${work}/leaflet.css" "${css}")
+file(COPY_FILE "${SOURCE_DIR}/src/web/page.css" "${work}/page.css")
+foreach(sheet leaflet.css page.css)
+  file(READ "${work}/${sheet}" text)
+  string(TOLOWER "${text}" lower)
+  string(FIND "${lower}" "</style" closing)
+  if(NOT closing EQUAL -1)
+    message(FATAL_ERROR "${sheet} holds \"</style\"; it cannot be written into a style block")
+  endif()
+endforeach()
 
 prepare_script("${leaflet}/leaflet.js" "${work}/leaflet.js")
 prepare_script("${SOURCE_DIR}/third_party/dompurify/purify.min.js" "${work}/purify.js")
 prepare_script("${SOURCE_DIR}/src/web/page.js" "${work}/page.js")
-file(COPY_FILE "${SOURCE_DIR}/src/web/page.css" "${work}/page.css")
 
 set(source "// Made by cmake/embed_web_assets.cmake from third_party/ and src/web/; not to be edited.\n")
 string(APPEND source "#include \"web/web_assets.hpp\"\n\nnamespace omvo::web {\n\nnamespace {\n\n")
@@ -115,9 +124,17 @@ foreach(script leaflet.js purify.js page.js)
   string(APPEND hashes " 'sha256-${encoded}'")
 endforeach()
 string(STRIP "${hashes}" hashes)
+set(style_hashes "")
+foreach(sheet leaflet.css page.css)
+  file(SHA256 "${work}/${sheet}" digest)
+  hex_to_base64("${digest}" encoded)
+  string(APPEND style_hashes " 'sha256-${encoded}'")
+endforeach()
+string(STRIP "${style_hashes}" style_hashes)
 
 string(APPEND source "}  // namespace\n\n${views}")
-string(APPEND source "const std::string_view kScriptHashes = \"${hashes}\";\n\n")
+string(APPEND source "const std::string_view kScriptHashes = \"${hashes}\";\n")
+string(APPEND source "const std::string_view kStyleHashes = \"${style_hashes}\";\n\n")
 string(APPEND source "}  // namespace omvo::web\n")
 
 # Written only when it changed, so an unchanged page costs no compilation.

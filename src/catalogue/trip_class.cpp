@@ -1,8 +1,5 @@
 #include "catalogue/trip_class.hpp"
 
-#include <array>
-#include <optional>
-
 #include "base/calendar.hpp"
 #include "base/console.hpp"
 #include "base/decimal.hpp"
@@ -166,16 +163,17 @@ TripClass ClassifyTrip(const TripRecord& trip) {
     return TripClass::DayTrip;
 }
 
-std::string_view StyleIdOf(TripClass tripClass) {
-    switch (tripClass) {
-        case TripClass::DayTrip: return "sn_day_trip";
-        case TripClass::NightTrip: return "sn_night_trip";
-        case TripClass::ShortVoyage: return "sn_short_voyage";
-        case TripClass::LongVoyage: return "sn_long_voyage";
-        case TripClass::GreatVoyage: return "sn_great_voyage";
-        case TripClass::Brevet: return "sn_brevet";
+const ClassStyle& StyleOf(TripClass tripClass) {
+    return kClassStyles[static_cast<std::size_t>(tripClass)];
+}
+
+std::string_view StyleIdOf(TripClass tripClass) { return StyleOf(tripClass).styleId; }
+
+std::optional<TripClass> ClassOfStyleId(std::string_view styleId) {
+    for (const ClassStyle& style : kClassStyles) {
+        if (style.styleId == styleId) return style.tripClass;
     }
-    return "sn_day_trip";
+    return std::nullopt;
 }
 
 }  // namespace omvo::catalogue

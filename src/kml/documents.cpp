@@ -3,6 +3,8 @@
 #include <iterator>
 #include <utility>
 
+#include "catalogue/trip_class.hpp"
+
 namespace omvo::kml {
 
 namespace {
@@ -17,9 +19,9 @@ std::string MakeHeader() {
         " xmlns:atom=\"http://www.w3.org/2005/Atom\">\r\n"
         "<Document>\r\n"
         "<name>omvo-covering.kml</name>\r\n";
-    for (const LineStyle& style : kLineStyles) {
-        header.append("<Style id=\"").append(style.id).append("\">\r\n<LineStyle>\r\n<color>");
-        header.append(style.color).append("</color>\r\n<width>").append(kLineWidth);
+    for (const catalogue::ClassStyle& style : catalogue::kClassStyles) {
+        header.append("<Style id=\"").append(style.styleId).append("\">\r\n<LineStyle>\r\n<color>");
+        header.append(style.kmlColor).append("</color>\r\n<width>").append(style.width);
         header.append("</width>\r\n</LineStyle>\r\n</Style>\r\n");
     }
     header +=

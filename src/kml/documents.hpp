@@ -3,7 +3,6 @@
 // only when the whole run succeeded, so the map a viewer shows is always one complete run,
 // whatever stops this one.
 
-#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -57,24 +56,7 @@ private:
     base::OutputSet files_;
 };
 
-// A line style of the documents: its id and its colour as KML writes it (aabbggrr).
-struct LineStyle {
-    std::string_view id;
-    std::string_view color;
-};
-
-// The six line styles of the header, in its order, all of one width.
-inline constexpr std::array<LineStyle, 6> kLineStyles = {{
-    {"sn_day_trip", "99ff5500"},
-    {"sn_night_trip", "99ff0055"},
-    {"sn_short_voyage", "99ff0000"},
-    {"sn_long_voyage", "997f0000"},
-    {"sn_great_voyage", "99000055"},
-    {"sn_brevet", "990000aa"},
-}};
-inline constexpr std::string_view kLineWidth = "6";
-
-// The 43-line header with the six line styles, and the 3-line footer, each line CR LF.
+// The 43-line header with the line styles of the six trip classes, and the 3-line footer, each line CR LF.
 std::string_view DocumentHeader();
 std::string_view DocumentFooter();
 

@@ -2,7 +2,6 @@
 
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "base/decimal.hpp"
 #include "catalogue/trip_class.hpp"
@@ -37,9 +36,7 @@ void AppendSegmentNumber(std::string& name, int segment, int segmentCount) {
 
 void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::TripRecord& trip,
                          catalogue::TripClass tripClass, const tracks::TrackStore& store) {
-    const int segmentCount = store.segmentCount;
-    const std::vector<tracks::TrackPoint>& points = store.points;
-    if (segmentCount <= 0 || points.empty()) return;
+    if (!HasPlacemarks(store)) return;
 
     // Asked once per trip: the same for every segment.
     const std::string name = EscapeText(DropInvalidUtf8(catalogue::TripId(trip)));
@@ -49,28 +46,26 @@ void WriteTripPlacemarks(Documents& documents, Route route, const catalogue::Tri
     // One placemark is built in this text and routed at once; the text keeps its capacity
     // from segment to segment.
     std::string text;
-    text.reserve(256 + name.size() + description.size() + 48 * points.size());
-
-    std::size_t next = 0;  // the first point not yet written
-    for (int segment = 1; segment <= segmentCount; ++segment) {
-        text.clear();
-        text += "<Placemark>\r\n<name>";
-        text += name;
-        AppendSegmentNumber(text, segment, segmentCount);
-        text += "</name>\r\n<description><![CDATA[";
-        text += description;
-        text += "]]></description>\r\n<styleUrl>#";
-        text += styleId;
-        text += "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n<coordinates>\r\n";
-
-        const std::size_t end = store.SegmentEnd(next);
-        for (; next < end; ++next) {
-            if (points[next].kept) AppendTuple(text, points[next]);
-        }
-
-        text += "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";
-        documents.Write(route, text);
-    }
+    text.reserve(256 + name.size() + description.size() + 48 * store.points.size());
+    WalkSegments(
+        store,
+        [&](int segment, int segmentCount) {
+            text.clear();
+            text += "<Placemark>\r\n<name>";
+            text += name;
+            AppendSegmentNumber(text, segment, segmentCount);
+            text += "</name>\r\n<description><![CDATA[";
+            text += description;
+            text += "]]></description>\r\n<styleUrl>#";
+            text += styleId;
+            text += "</styleUrl>\r\n<LineString>\r\n<tessellate>1</tessellate>\r\n";
+            text += "<coordinates>\r\n";
+        },
+        [&](const tracks::TrackPoint& point) { AppendTuple(text, point); },
+        [&] {
+            text += "</coordinates>\r\n</LineString>\r\n</Placemark>\r\n";
+            documents.Write(route, text);
+        });
 }
 
 }  // namespace omvo::kml

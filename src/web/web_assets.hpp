@@ -14,5 +14,7 @@ extern const std::string_view kPageCss;     // the page's own style sheet
 // "'sha256-...' 'sha256-...' 'sha256-...'": the three scripts, for the page's
 // Content-Security-Policy.
 extern const std::string_view kScriptHashes;
+// The same for the two style sheets.
+extern const std::string_view kStyleHashes;
 
 }  // namespace omvo::web

@@ -1,11 +1,12 @@
 #include "web/web_page.hpp"
 
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 #include "base/decimal.hpp"
-#include "base/encoding.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
 #include "kml/trip_placemarks.hpp"
@@ -18,46 +19,39 @@ namespace {
 
 constexpr std::string_view kHexDigits = "0123456789abcdef";
 
-// The layers a line is drawn in, as the page's data names them: one bit a document.
-constexpr int kMainLayer = 1;
-constexpr int kHomeLayer = 2;
-constexpr int kFarLayer = 4;
+// The page's three maps, one a document, in the order of its switch; "bit" is how an
+// item's "m" names them.
+struct Layer {
+    int bit;
+    std::string_view document;
+    std::string_view name;        // UTF-8, for the switch
+    std::string_view noScriptText;  // UTF-8, after the document's link without scripts
+};
+constexpr std::array<Layer, 3> kLayers = {{
+    {1, kml::kMainDocumentName, "Все поездки", "все поездки"},
+    {2, kml::kHomeDocumentName, "В домашнем регионе", "поездки в домашнем регионе"},
+    {4, kml::kFarDocumentName, "Дальние поездки", "дальние поездки"},
+}};
 
 int LayersOf(kml::Route route) {
     switch (route) {
-        case kml::Route::MainAndHome: return kMainLayer | kHomeLayer;
-        case kml::Route::MainAndFar: return kMainLayer | kFarLayer;
+        case kml::Route::MainAndHome: return kLayers[0].bit | kLayers[1].bit;
+        case kml::Route::MainAndFar: return kLayers[0].bit | kLayers[2].bit;
         case kml::Route::AllDocuments: break;
     }
-    return kMainLayer | kHomeLayer | kFarLayer;
+    return kLayers[0].bit | kLayers[1].bit | kLayers[2].bit;
 }
 
-// The index of a style id among the six styles of the documents, or -1.
-int StyleIndex(std::string_view styleId) {
-    for (std::size_t i = 0; i < kml::kLineStyles.size(); ++i) {
-        if (kml::kLineStyles[i].id == styleId) return static_cast<int>(i);
-    }
-    return -1;
-}
+// A coordinate in hundred-thousandths of a degree: 1.1 m north to south, 0.6 m east to west
+// at the home region's latitude; rounded, a point lies at most half of that from its place,
+// half a line's width at the map's closest zoom.
+constexpr double kUnitsPerDegree = 1e5;
+constexpr double kMaxDegrees = 1000.0;
 
-// A coordinate as a JSON number: its text when that is a plain decimal, else its value (a
-// text cut short, a character the store cannot keep), 0 when it has none.
-void AppendJsonNumber(std::string& out, std::string_view text, double value) {
-    if (AppendJsonDecimal(out, text)) return;
-    char digits[32];
+void AppendInt64(std::string& out, std::int64_t value) {
+    char digits[24];
     const std::to_chars_result written = std::to_chars(digits, digits + sizeof digits, value);
-    if (written.ec == std::errc() && std::isfinite(value)) {
-        out.append(digits, written.ptr);
-    } else {
-        out += '0';
-    }
-}
-
-// A coordinate of the track as the documents write it, as a JSON number.
-void AppendCoordinate(std::string& out, const tracks::PackedNumber& number, double value) {
-    std::string digits;  // fits in the string itself: no allocation
-    number.AppendTo(digits);
-    AppendJsonNumber(out, digits, value);
+    out.append(digits, written.ptr);
 }
 
 void AppendKey(std::string& out, std::string_view key) {
@@ -66,53 +60,141 @@ void AppendKey(std::string& out, std::string_view key) {
     out += "\":";
 }
 
-// The page up to its data: the libraries' and the page's style sheets in the head, the map's
-// box, and the opening of the data block with the six line styles.
+// `"key":"text",`
+void AppendTextMember(std::string& out, std::string_view key, std::string_view text) {
+    AppendKey(out, key);
+    AppendJsonString(out, text);
+    out += ',';
+}
+
+// `"key":number,`
+void AppendIntMember(std::string& out, std::string_view key, long value) {
+    AppendKey(out, key);
+    base::AppendInt(out, value);
+    out += ',';
+}
+
+// `"d":[...],` with the heading written once: in the pieces, or apart when the description
+// does not hold it.
+void AppendDescription(std::string& out, std::string_view description, std::string_view heading) {
+    std::vector<std::string_view> pieces = DescriptionPieces(description, heading);
+    if (pieces.empty()) {
+        AppendTextMember(out, "h", heading);
+        pieces.push_back(description);
+    }
+    AppendKey(out, "d");
+    out += '[';
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        if (i > 0) out += ',';
+        AppendJsonString(out, pieces[i]);
+    }
+    out += "],";
+}
+
+// yyyymmdd of a day.
+long DayNumber(std::chrono::sys_days day) {
+    const std::chrono::year_month_day date{day};
+    const long month = static_cast<unsigned>(date.month());
+    const long dayOfMonth = static_cast<unsigned>(date.day());
+    return static_cast<int>(date.year()) * 10000L + month * 100 + dayOfMonth;
+}
+
+// The class table as the page wants it: KML writes aabbggrr, the page "#rrggbb" and the
+// opacity out of 255.
+void AppendClasses(std::string& out) {
+    AppendKey(out, "classes");
+    out += '[';
+    bool first = true;
+    for (const catalogue::ClassStyle& style : catalogue::kClassStyles) {
+        const std::string_view color = style.kmlColor;
+        if (!first) out += ',';
+        first = false;
+        out += '{';
+        AppendTextMember(out, "id", style.styleId);
+        AppendTextMember(out, "name", style.legendName);
+        out += "\"color\":\"#";
+        out.append(color.substr(6, 2)).append(color.substr(4, 2)).append(color.substr(2, 2));
+        out += "\",";
+        int alpha = 0;
+        std::from_chars(color.data(), color.data() + 2, alpha, 16);
+        AppendIntMember(out, "alpha", alpha);
+        AppendKey(out, "width");
+        out += style.width;
+        out += '}';
+    }
+    out += "],\n";
+}
+
+// The page up to its data: the libraries' and the page's style sheets in the head, then the
+// opening of the data block with the tiles, the layers and the classes.
 std::string PageStart() {
     std::string start;
-    start.reserve(kLeafletCss.size() + kPageCss.size() + 2048);
+    start.reserve(kLeafletCss.size() + kPageCss.size() + 4096);
     start +=
         "<!DOCTYPE html>\n"
         "<html lang=\"ru\">\n"
         "<head>\n"
         "<meta charset=\"utf-8\">\n"
         "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-        // Only the page's own three scripts run; images come from the tile server, and from
-        // descriptions that name them.
+        // Only the page's own three scripts run and its two style sheets apply; images come
+        // from the style sheets and the tile server alone.
         "<meta http-equiv=\"Content-Security-Policy\" content=\"default-src 'none'; script-src ";
     start += kScriptHashes;
+    start += "; style-src ";
+    start += kStyleHashes;
+    start += "; img-src data: ";
+    start += kTileServer;
     start +=
-        "; style-src 'unsafe-inline'; img-src data: http: https:; base-uri 'none'; "
-        "form-action 'none'\">\n"
+        "; base-uri 'none'; form-action 'none'\">\n"
         "<title>omvo-covering</title>\n"
-        "<style>\n";
+        "<style>";
     start += kLeafletCss;
-    start += "</style>\n<style>\n";
+    start += "</style>\n<style>";
     start += kPageCss;
     start +=
         "</style>\n"
         "</head>\n"
         "<body>\n"
-        "<div id=\"map\"></div>\n"
-        "<script type=\"application/json\" id=\"omvo-data\">\n"
-        "{\"styles\":[";
-    for (std::size_t i = 0; i < kml::kLineStyles.size(); ++i) {
-        const kml::LineStyle& style = kml::kLineStyles[i];
-        // KML writes aabbggrr; the page wants #rrggbb and the opacity out of 255.
-        const std::string_view color = style.color;
-        if (i > 0) start += ',';
-        start += "{\"id\":";
-        AppendJsonString(start, style.id);
-        start += ",\"color\":\"#";
-        start.append(color.substr(6, 2)).append(color.substr(4, 2)).append(color.substr(2, 2));
-        start += "\",\"alpha\":";
-        base::AppendInt(start, std::stol(std::string(color.substr(0, 2)), nullptr, 16));
-        start += ",\"width\":";
-        start += kml::kLineWidth;
+        "<script type=\"application/json\" id=\"omvo-data\">\n{";
+    std::string tiles(kTileServer);
+    tiles += "/{z}/{x}/{y}.png";
+    AppendTextMember(start, "tiles", tiles);
+    start += '\n';
+    AppendKey(start, "layers");
+    start += '[';
+    for (const Layer& layer : kLayers) {
+        if (&layer != &kLayers.front()) start += ',';
+        start += '{';
+        AppendIntMember(start, "bit", layer.bit);
+        AppendTextMember(start, "name", layer.name);
+        AppendKey(start, "document");
+        AppendJsonString(start, layer.document);
         start += '}';
     }
-    start += "],\n\"items\":[\n";
+    start += "],\n";
+    AppendClasses(start);
+    start += "\"items\":[\n";
     return start;
+}
+
+// What a reader without scripts (an e-mail previewer) sees instead of the map.
+std::string NoScript(long tripCount) {
+    std::string text =
+        "<noscript><div class=\"omvo-noscript\">\n"
+        "<h1>Поездки клуба</h1>\n"
+        "<p>Карту этой страницы рисует программа на JavaScript: откройте страницу в "
+        "браузере с включённым JavaScript.</p>\n"
+        "<p>Поездок на карте: ";
+    base::AppendInt(text, tripCount);
+    text +=
+        ".</p>\n"
+        "<p>Те же карты в документах KML, для программ, которые их показывают:</p>\n<ul>\n";
+    for (const Layer& layer : kLayers) {
+        text.append("<li><a href=\"").append(layer.document).append("\">");
+        text.append(layer.document).append("</a>: ").append(layer.noScriptText).append("</li>\n");
+    }
+    text += "</ul>\n</div></noscript>\n";
+    return text;
 }
 
 }  // namespace
@@ -141,37 +223,47 @@ void AppendJsonString(std::string& out, std::string_view text) {
     out += '"';
 }
 
-bool AppendJsonDecimal(std::string& out, std::string_view text) {
-    std::size_t i = 0;
-    const bool negative = i < text.size() && text[i] == '-';
-    if (negative) ++i;
-    const std::size_t intStart = i;
-    while (i < text.size() && base::IsDigit(text[i])) ++i;
-    std::string_view intPart = text.substr(intStart, i - intStart);
-    std::string_view fraction;
-    if (i < text.size() && text[i] == '.') {
-        const std::size_t fractionStart = ++i;
-        while (i < text.size() && base::IsDigit(text[i])) ++i;
-        fraction = text.substr(fractionStart, i - fractionStart);
+std::vector<std::string_view> DescriptionPieces(std::string_view description,
+                                                std::string_view heading) {
+    // The first part: what the description and the heading begin with, whole characters.
+    std::size_t common = 0;
+    while (common < description.size() && common < heading.size() &&
+           description[common] == heading[common]) {
+        ++common;
     }
-    if (i != text.size() || (intPart.empty() && fraction.empty())) return false;
-    while (intPart.size() > 1 && intPart.front() == '0') intPart.remove_prefix(1);
-    if (negative) out += '-';
-    if (intPart.empty()) {
-        out += '0';
-    } else {
-        out += intPart;
+    while (common > 0 && common < heading.size() &&
+           (static_cast<unsigned char>(heading[common]) & 0xC0) == 0x80) {
+        --common;
     }
-    if (!fraction.empty()) {
-        out += '.';
-        out += fraction;
+    if (common == heading.size()) {
+        return {"", description.substr(0, common), description.substr(common)};
     }
+    // The second part: the rest of the heading, further on.
+    const std::string_view rest = heading.substr(common);
+    const std::size_t at = description.find(rest, common);
+    if (at == std::string_view::npos) return {};
+    const std::string_view between = description.substr(common, at - common);
+    const std::string_view after = description.substr(at + rest.size());
+    if (common == 0) return {between, rest, after};
+    return {"", description.substr(0, common), between, rest, after};
+}
+
+bool PointWriter::Append(double lat, double lon) {
+    if (!(std::fabs(lat) <= kMaxDegrees && std::fabs(lon) <= kMaxDegrees)) return false;
+    const std::int64_t latUnits = std::llround(lat * kUnitsPerDegree);
+    const std::int64_t lonUnits = std::llround(lon * kUnitsPerDegree);
+    if (!first_) out_ += ',';
+    AppendInt64(out_, first_ ? latUnits : latUnits - lat_);
+    out_ += ',';
+    AppendInt64(out_, first_ ? lonUnits : lonUnits - lon_);
+    first_ = false;
+    lat_ = latUnits;
+    lon_ = lonUnits;
     return true;
 }
 
-void AppendCoordinatePairs(std::string& out, std::string_view coordinates) {
+void AppendCoordinates(PointWriter& writer, std::string_view coordinates) {
     constexpr std::string_view kBlanks = " \t\r\n";
-    bool first = true;
     std::size_t at = 0;
     while ((at = coordinates.find_first_not_of(kBlanks, at)) != std::string_view::npos) {
         std::size_t end = coordinates.find_first_of(kBlanks, at);
@@ -181,114 +273,93 @@ void AppendCoordinatePairs(std::string& out, std::string_view coordinates) {
 
         const std::size_t comma = tuple.find(',');
         if (comma == std::string_view::npos) continue;
-        std::string_view lonText = tuple.substr(0, comma);
-        std::string_view latText = tuple.substr(comma + 1);
-        latText = latText.substr(0, latText.find(','));
-        double values[2];
-        std::string_view* texts[2] = {&latText, &lonText};
+        std::string_view texts[2] = {tuple.substr(comma + 1), tuple.substr(0, comma)};
+        texts[0] = texts[0].substr(0, texts[0].find(','));
+        double values[2];  // latitude, longitude
         bool readable = true;
         for (int k = 0; k < 2; ++k) {
-            std::string_view& number = *texts[k];
+            std::string_view number = texts[k];
             if (number.starts_with('+')) number.remove_prefix(1);
             const char* last = number.data() + number.size();
             const std::from_chars_result read = std::from_chars(number.data(), last, values[k]);
-            readable = readable && read.ec == std::errc() && read.ptr == last &&
-                       std::isfinite(values[k]);
+            readable = readable && read.ec == std::errc() && read.ptr == last;
         }
-        if (!readable) continue;
-        if (!first) out += ',';
-        first = false;
-        AppendJsonNumber(out, latText, values[0]);
-        out += ',';
-        AppendJsonNumber(out, lonText, values[1]);
+        if (readable) writer.Append(values[0], values[1]);
     }
 }
 
 WebPage::WebPage(Writer writer) : write_(std::move(writer)) { write_(PageStart()); }
 
-void WebPage::StartEntry(const std::string* tripId, std::string_view heading,
-                         std::string_view description, int styleIndex, int layers) {
+void WebPage::StartEntry() {
     entry_.clear();
     entry_ += firstEntry_ ? "{" : ",\n{";
     firstEntry_ = false;
-    if (tripId != nullptr) {
-        AppendKey(entry_, "id");
-        AppendJsonString(entry_, *tripId);
-        entry_ += ',';
-    }
-    AppendKey(entry_, "h");
-    AppendJsonString(entry_, heading);
-    entry_ += ',';
-    AppendKey(entry_, "d");
-    AppendJsonString(entry_, description);
-    entry_ += ',';
-    AppendKey(entry_, "k");
-    base::AppendInt(entry_, styleIndex);
-    entry_ += ',';
-    AppendKey(entry_, "m");
-    base::AppendInt(entry_, layers);
-    entry_ += ',';
-    AppendKey(entry_, "s");
 }
 
 void WebPage::AddOverlay(const overlays::Overlay& overlay) {
     const overlays::OverlayDefinition& definition = overlay.definition;
-    const std::string name = kml::TextAsShown(definition.name);
-    StartEntry(nullptr, name, kml::DropControls(definition.descr),
-               StyleIndex(kml::DropControls(kml::DropInvalidUtf8(definition.style))),
-               LayersOf(kml::Route::MainAndFar));
+    const std::optional<catalogue::TripClass> overlayClass =
+        catalogue::ClassOfStyleId(kml::DropControls(kml::DropInvalidUtf8(definition.style)));
+    StartEntry();
+    AppendTextMember(entry_, "n", kml::TextAsShown(definition.name));
+    AppendIntMember(entry_, "k", overlayClass ? static_cast<long>(*overlayClass) : -1);
+    AppendIntMember(entry_, "m", LayersOf(kml::Route::MainAndFar));
+    AppendKey(entry_, "d");
+    entry_ += '[';
+    AppendJsonString(entry_, kml::DropControls(definition.descr));
+    entry_ += "],";
+    AppendKey(entry_, "s");
     entry_ += "[[";
-    AppendJsonString(entry_, name);
-    entry_ += ",[";
-    AppendCoordinatePairs(entry_, kml::DropControls(overlay.coordinates));
-    entry_ += "]]]}";
+    PointWriter points(entry_);
+    AppendCoordinates(points, kml::DropControls(overlay.coordinates));
+    entry_ += "]]}";
     write_(entry_);
 }
 
 void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
                       catalogue::TripClass tripClass, const tracks::TrackStore& store) {
-    const int segmentCount = store.segmentCount;
-    const std::vector<tracks::TrackPoint>& points = store.points;
     // A trip the documents draw no placemark for is left out here too.
-    if (segmentCount <= 0 || points.empty()) return;
+    if (!kml::HasPlacemarks(store)) return;
+    ++tripCount_;
 
-    const std::string id = kml::DropControls(catalogue::TripId(trip));
-    const std::string name = kml::TextAsShown(id);
-    StartEntry(&id, kml::DropControls(trip.heading),
-               kml::DropControls(kml::TripDescription(trip)),
-               StyleIndex(catalogue::StyleIdOf(tripClass)), LayersOf(route));
+    StartEntry();
+    AppendTextMember(entry_, "id", kml::TextAsShown(kml::DropControls(catalogue::TripId(trip))));
+    AppendIntMember(entry_, "k", static_cast<long>(tripClass));
+    AppendIntMember(entry_, "m", LayersOf(route));
+    const catalogue::DateRange dates = catalogue::ParseDateRange(trip.datesLine);
+    if (dates.hasDates) {
+        AppendKey(entry_, "t");
+        entry_ += '[';
+        base::AppendInt(entry_, DayNumber(dates.start));
+        entry_ += ',';
+        base::AppendInt(entry_, DayNumber(dates.end));
+        entry_ += "],";
+    }
+    AppendDescription(entry_, kml::DropControls(kml::TripDescription(trip)),
+                      kml::DropControls(trip.heading));
+    AppendKey(entry_, "s");
     entry_ += '[';
 
-    // The segments as the documents cut them.
-    std::size_t next = 0;
-    for (int segment = 1; segment <= segmentCount; ++segment) {
-        if (segment > 1) entry_ += ',';
-        std::string segmentName = name;
-        kml::AppendSegmentNumber(segmentName, segment, segmentCount);
-        entry_ += '[';
-        AppendJsonString(entry_, segmentName);
-        entry_ += ",[";
-        bool firstPoint = true;
-        const std::size_t end = store.SegmentEnd(next);
-        for (; next < end; ++next) {
-            const tracks::TrackPoint& point = points[next];
-            if (!point.kept) continue;
-            if (!firstPoint) entry_ += ',';
-            firstPoint = false;
-            AppendCoordinate(entry_, point.lat, point.latValue);
-            entry_ += ',';
-            AppendCoordinate(entry_, point.lon, point.lonValue);
-        }
-        entry_ += "]]";
-    }
+    std::optional<PointWriter> points;
+    kml::WalkSegments(
+        store,
+        [&](int segment, int) {
+            if (segment > 1) entry_ += ',';
+            entry_ += '[';
+            points.emplace(entry_);
+        },
+        [&](const tracks::TrackPoint& point) { points->Append(point.latValue, point.lonValue); },
+        [&] { entry_ += ']'; });
     entry_ += "]}";
     write_(entry_);
 }
 
 void WebPage::Finish() {
     std::string end;
-    end.reserve(kLeafletJs.size() + kPurifyJs.size() + kPageJs.size() + 256);
-    end += "\n]}\n</script>\n<script>";
+    end.reserve(kLeafletJs.size() + kPurifyJs.size() + kPageJs.size() + 2048);
+    end += "\n]}\n</script>\n";
+    end += NoScript(tripCount_);
+    end += "<script>";
     end += kLeafletJs;
     end += "</script>\n<script>";
     end += kPurifyJs;

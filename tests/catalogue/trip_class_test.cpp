@@ -113,7 +113,12 @@ TEST(TripClass, NamesEveryClassByItsStyleId) {
         {TripClass::ShortVoyage, "sn_short_voyage"}, {TripClass::LongVoyage, "sn_long_voyage"},
         {TripClass::GreatVoyage, "sn_great_voyage"}, {TripClass::Brevet, "sn_brevet"},
     };
-    for (const auto& c : cases) EXPECT_EQ(StyleIdOf(c.tripClass), c.styleId);
+    for (const auto& c : cases) {
+        EXPECT_EQ(StyleIdOf(c.tripClass), c.styleId);
+        EXPECT_EQ(ClassOfStyleId(c.styleId), c.tripClass);  // an overlay's style names a class
+    }
+    EXPECT_EQ(ClassOfStyleId("sn_brevet "), std::nullopt);
+    EXPECT_EQ(ClassOfStyleId(""), std::nullopt);
     EXPECT_EQ(StyleIdOf(ClassifyTrip(Trip("Велопробег: ночной"))), "sn_night_trip");
     EXPECT_EQ(StyleIdOf(ClassifyTrip(Tour(" 3-25 августа 2012"))), "sn_great_voyage");
     EXPECT_EQ(StyleIdOf(ClassifyTrip(Trip("Бревет: 600 км"))), "sn_brevet");

@@ -14,6 +14,9 @@ TILE_HOST = "tile.openstreetmap.org"
 STYLES = ("sn_day_trip", "sn_night_trip", "sn_short_voyage", "sn_long_voyage",
           "sn_great_voyage", "sn_brevet")
 EARTH_RADIUS_KM = 6371.0088
+# The page's coordinates are whole hundred-thousandths of a degree, rounded: a point lies
+# within half of one of its place.
+UNITS_PER_DEGREE = 1e5
 
 
 def missing_tools():
@@ -26,10 +29,19 @@ def missing_tools():
     return missing
 
 
-class Browser:
-    """One headless Chromium with a fresh profile; every host name fails to resolve."""
+# The two sizes the page is tried at: a desktop window, and a phone (CSS pixels, device pixel
+# ratio, touch) as DevTools emulates it.
+SIZES = {
+    "desktop": dict(width=1366, height=768, deviceScaleFactor=1, mobile=False),
+    "phone": dict(width=390, height=844, deviceScaleFactor=3, mobile=True),
+}
 
-    def __init__(self, width=1200, height=900):
+
+class Browser:
+    """One headless Chromium with a fresh profile; every host name fails to resolve. The console
+    and the network requests are logged."""
+
+    def __init__(self, width=1366, height=768):
         from selenium import webdriver
         from selenium.webdriver.chrome.service import Service
         self.profile = tempfile.mkdtemp(prefix="omvo-chromium-")
@@ -42,9 +54,10 @@ class Browser:
                          "--user-data-dir=" + self.profile,
                          "--window-size=%d,%d" % (width, height)):
             options.add_argument(argument)
-        options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
+        options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
         self.driver = webdriver.Chrome(service=Service(CHROMEDRIVER), options=options)
         self.driver.set_page_load_timeout(60)
+        self.size = None
 
     def close(self):
         try:
@@ -52,12 +65,24 @@ class Browser:
         finally:
             shutil.rmtree(self.profile, ignore_errors=True)
 
+    def cdp(self, command, parameters=None):
+        return self.driver.execute_cdp_cmd(command, parameters or {})
+
+    def emulate(self, size):
+        """Makes the page's window the size of SIZES (its next load takes it)."""
+        metrics = SIZES[size]
+        self.cdp("Emulation.setDeviceMetricsOverride", metrics)
+        self.cdp("Emulation.setTouchEmulationEnabled",
+                 {"enabled": metrics["mobile"], "maxTouchPoints": 5})
+        self.size = size
+
     def open(self, path, fragment=""):
         """Loads the page from file:// and waits until its lines are drawn."""
         self.driver.get("about:blank")
         self.log()  # what an earlier page left
+        self.requests()
         self.driver.get("file://" + path + fragment)
-        self.wait_for("return !!window.omvoMap")
+        self.wait_for("return !!window.omvoPage")
 
     def js(self, script, *args):
         return self.driver.execute_script(script, *args)
@@ -88,62 +113,119 @@ class Browser:
                 found.append(message)
         return found
 
-    def drawn(self, style=None):
-        """The number of lines drawn, of one style or of all."""
-        selector = "path.omvo-line" + (".omvo-style-" + style if style else "")
-        return self.js("return document.querySelectorAll(arguments[0]).length", selector)
+    def requests(self):
+        """The addresses the page asked the network for since the last call."""
+        import json
+        addresses = []
+        for entry in self.driver.get_log("performance"):
+            message = json.loads(entry["message"])["message"]
+            if message["method"] == "Network.requestWillBeSent":
+                addresses.append(message["params"]["request"]["url"])
+        return addresses
+
+    def drawn(self, group=None):
+        """The number of lines (placemarks) drawn, of a class id or of the overlays ("other"),
+        or of all."""
+        return self.js("""
+            const classes = omvoPage.model.classes;
+            return omvoPage.drawnItems().filter(item => !arguments[0] || arguments[0] ===
+                (item.isTrip ? classes[item.classIndex].id : 'other'))
+              .reduce((sum, item) => sum + item.segmentCount, 0);""", group)
+
+    def unfold(self):
+        """Opens the panel where a phone's layout folds it."""
+        if self.js("const fold = document.querySelector('.omvo-fold');"
+                   "return !!fold.offsetParent && fold.getAttribute('aria-expanded') !== 'true'"):
+            self.driver.find_element("css selector", ".omvo-fold").click()
 
     def choose_layer(self, index):
+        self.unfold()
         self.driver.find_elements("css selector", ".omvo-layers input")[index].click()
 
     def legend(self):
-        """{style: (trips, km)} as the legend shows them."""
+        """{class id: (trips, km)} and {overlay name: (None, km)} as the legend shows them."""
         rows = self.js("""return Array.from(document.querySelectorAll('.omvo-legend tbody tr'))
-            .map(r => [r.dataset.style, r.querySelector('.omvo-trips').textContent,
+            .filter(r => r.querySelector('.omvo-km'))
+            .map(r => [r.dataset.style || r.querySelector('.omvo-label').textContent,
+                       r.querySelector('.omvo-trips').textContent,
                        r.querySelector('.omvo-km').textContent]);""")
-        return {style: (int(trips), int(re.sub(r"\D", "", km))) for style, trips, km in rows}
+        return {key: (int(trips) if trips else None, int(re.sub(r"\D", "", km)))
+                for key, trips, km in rows}
 
-    def click_line(self, path_element):
-        """Clicks the drawn line at a point of it that no other line covers; returns the
-        popup's name and its first link's address and target, or None when every point tried
-        lies under something else."""
+    def lone_point(self, index, others=False):
+        """A point in the window on the line of item `index` where no other drawn line lies
+        (with others: where other lines lie too): [x, y, names there], or None."""
+        return self.js("""
+            const page = omvoPage, map = page.map, item = page.model.items[arguments[0]];
+            const box = map.getContainer().getBoundingClientRect();
+            const track = item.track, scale = map.options.crs.scale(map.getZoom());
+            const origin = map.getPixelOrigin();
+            const margin = 60;
+            for (const f of [0.5, 0.3, 0.7, 0.1, 0.9, 0.2, 0.8, 0.4, 0.6, 0.05, 0.95, 0.15,
+                             0.25, 0.35, 0.45, 0.55, 0.65, 0.75, 0.85, 0]) {
+              const at = 2 * Math.floor(f * (track.xy.length / 2 - 1));
+              const layer = L.point(track.xy[at] * scale - origin.x,
+                                    track.xy[at + 1] * scale - origin.y);
+              const p = map.layerPointToContainerPoint(layer);
+              if (p.x < margin || p.y < margin || p.x > box.width - margin ||
+                  p.y > box.height - margin) continue;
+              const names = page.itemsAt(p).map(i => i.name);
+              if (!names.includes(item.name)) continue;
+              if ((names.length === 1) !== !arguments[1]) continue;
+              const x = box.left + p.x, y = box.top + p.y;
+              if (document.elementFromPoint(x, y) !== map.getContainer().querySelector(
+                  '.leaflet-overlay-pane canvas')) continue;
+              return [x, y, names];
+            }
+            return null;""", index, others)
+
+    def click_at(self, x, y):
         from selenium.webdriver.common.action_chains import ActionChains
-        # A closed popup fades out before it goes: until then it takes the clicks. An opened
-        # one may have panned the map: the point is found once the map stands still.
-        self.js("window.omvoMap.closePopup()")
+        actions = ActionChains(self.driver)
+        actions.w3c_actions.pointer_action.move_to_location(int(round(x)), int(round(y)))
+        actions.w3c_actions.pointer_action.click()
+        actions.perform()
+
+    def close_popups(self):
+        """Closes any popup and waits until it is gone (a closing popup fades out, and takes the
+        clicks until then) and the map stands still."""
+        self.js("omvoPage.map.closePopup()")
         self.wait_for("return !document.querySelector('.leaflet-popup')")
         self.wait_still()
-        point = self.js("""
-            const path = arguments[0];
-            const length = path.getTotalLength();
-            for (const f of [0.5, 0.3, 0.7, 0.1, 0.9, 0.2, 0.8, 0.4, 0.6, 0.05, 0.95]) {
-              const p = path.getPointAtLength(length * f);
-              const m = path.getScreenCTM();
-              const x = m.a * p.x + m.c * p.y + m.e, y = m.b * p.x + m.d * p.y + m.f;
-              if (document.elementFromPoint(x, y) === path) return [x, y];
-            }
-            return null;""", path_element)
-        if point is None:
+
+    def reach(self, index):
+        """Opens the popup of item `index` by a click on its line: where no other line lies,
+        else where others do, choosing it from the list the click offers; the map is fitted to
+        the item first when neither is in view. Returns what popup() does."""
+        self.close_popups()
+        for attempt in range(2):
+            point = self.lone_point(index) or self.lone_point(index, others=True)
+            if point:
+                break
+            self.js("omvoPage.map.fitBounds(omvoPage.model.items[arguments[0]].bounds,"
+                    " {animate: false})", index)
+        else:
             return None
-        actions = ActionChains(self.driver)
-        actions.w3c_actions.pointer_action.move_to_location(int(point[0]), int(point[1]))
-        actions.w3c_actions.pointer_action.click()
-        start = self.js("return performance.now()")
-        actions.perform()
-        popup = self.popup()
-        # From the click to the popup in the document, WebDriver's round trips included.
-        self.click_ms = self.js("return performance.now()") - start
-        return popup
+        self.click_at(point[0], point[1])
+        if len(point[2]) > 1:
+            self.wait_for("return !!document.querySelector('.omvo-chooser')")
+            name = self.js("return omvoPage.model.items[arguments[0]].name", index)
+            chosen = [b for b in self.driver.find_elements("css selector", ".omvo-chooser button")
+                      if b.text.split(" — ")[0] == name]
+            if len(chosen) != 1:
+                return None
+            chosen[0].click()
+        return self.popup()
 
     def wait_still(self):
-        """Waits until the map's view stays the same for 0.2 s."""
+        """Waits until the map's view stays the same for 0.15 s: a pan animation changes it
+        every frame."""
         view = lambda: self.js("return omvoMap.getCenter().toString() + omvoMap.getZoom()")
-        last, deadline = view(), time.monotonic() + 10
-        while time.monotonic() < deadline:
-            time.sleep(0.2)
+        last, same, deadline = view(), 0, time.monotonic() + 10
+        while same < 3 and time.monotonic() < deadline:
+            time.sleep(0.05)
             now = view()
-            if now == last:
-                return
+            same = same + 1 if now == last else 0
             last = now
 
     def popup(self):
@@ -155,6 +237,15 @@ class Browser:
             return [box.querySelector('h2').textContent,
                     link ? link.getAttribute('href') : null,
                     link ? link.getAttribute('target') : null];""")
+
+    def hit(self, selector):
+        """Whether the element of the selector is what the window shows at its own centre."""
+        return self.js("""
+            const element = document.querySelector(arguments[0]);
+            if (!element) return false;
+            const r = element.getBoundingClientRect();
+            const hit = document.elementFromPoint(r.left + r.width / 2, r.top + r.height / 2);
+            return !!hit && (hit === element || element.contains(hit));""", selector)
 
 
 def read_document(path):
@@ -188,6 +279,26 @@ def length_km(points):
         a = math.sin(dp / 2) ** 2 + math.cos(p1) * math.cos(p2) * math.sin(dl / 2) ** 2
         km += 2 * EARTH_RADIUS_KM * math.atan2(math.sqrt(a), math.sqrt(1 - a))
     return km
+
+
+def page_lines(data, layer):
+    """(name, description, style group, [(lat, lon)]) of every line of the page's data in the
+    layer (0, 1, 2), in data order, named as the documents name them."""
+    lines = []
+    for item in data["items"]:
+        if not item["m"] & (1 << layer):
+            continue
+        group = data["classes"][item["k"]]["id"] if item["k"] >= 0 else "other"
+        name = item.get("id", item.get("n"))
+        segments = item["s"]
+        for j, flat in enumerate(segments):
+            points, lat, lon = [], 0, 0
+            for k in range(0, len(flat), 2):
+                lat, lon = lat + flat[k], lon + flat[k + 1]
+                points.append((lat / UNITS_PER_DEGREE, lon / UNITS_PER_DEGREE))
+            numbered = "%s(%d/%d)" % (name, j + 1, len(segments)) if len(segments) > 1 else name
+            lines.append((numbered, "".join(item["d"]), group, points))
+    return lines
 
 
 def page_data(page_bytes):

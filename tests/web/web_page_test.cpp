@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "catalogue/test_trip.hpp"
 #include "tracks/store_builder.hpp"
@@ -41,43 +44,72 @@ TEST(WebPageText, JsonStringsCannotEndTheScriptBlockOrTheString) {
     }
 }
 
-TEST(WebPageText, DecimalTextsBecomeJsonNumbers) {
-    const struct {
-        std::string_view text;
-        std::string_view json;  // empty: not a decimal text
-    } cases[] = {
-        {"54.7123", "54.7123"}, {"-12.5", "-12.5"}, {"5.", "5"},     {".5", "0.5"},
-        {"-.5", "-0.5"},        {"007", "7"},       {"00.25", "0.25"}, {"0", "0"},
-        {"-0.0", "-0.0"},       {"", ""},           {"-", ""},       {".", ""},
-        {"1.2.3", ""},          {"1e5", ""},        {"--1", ""},     {"?", ""},
-        {"1-", ""},             {" 1", ""},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.text);
-        std::string out = "[";
-        EXPECT_EQ(AppendJsonDecimal(out, c.text), !c.json.empty());
-        EXPECT_EQ(out, "[" + std::string(c.json));
-    }
+TEST(WebPageText, PointsAreRoundedUnitsEachAfterTheFirstAsADifference) {
+    std::string out;
+    PointWriter writer(out);
+    EXPECT_TRUE(writer.Append(54.712344, 20.5));
+    EXPECT_TRUE(writer.Append(54.712356, 20.499994));  // rounded to the nearest unit
+    EXPECT_FALSE(writer.Append(std::nan(""), 20));
+    EXPECT_FALSE(writer.Append(54, std::numeric_limits<double>::infinity()));
+    EXPECT_FALSE(writer.Append(1000.5, 20));  // no place on Earth
+    EXPECT_TRUE(writer.Append(-1000, 1000));
+    EXPECT_EQ(out, "5471234,2050000,2,-1,-105471236,97950001");
 }
 
-TEST(WebPageText, OverlayCoordinatesBecomeLatitudeLongitudePairs) {
+TEST(WebPageText, OverlayCoordinatesBecomePoints) {
     const struct {
         const char* what;
         std::string_view coordinates;
-        std::string_view pairs;
+        std::string_view points;
     } cases[] = {
-        {"tuples with and without elevation", "19.5,54.25,0 20,55", "54.25,19.5,55,20"},
-        {"any blanks between tuples", "\r\n\t1,2\n\n 3,4 \r\n", "2,1,4,3"},
-        {"plus signs and exponents", "+1.5,+2 1e1,-2.5E-1", "2,1.5,-0.25,10"},
+        {"tuples with and without elevation", "19.5,54.25,0 20,55",
+         "5425000,1950000,75000,50000"},
+        {"any blanks between tuples", "\r\n\t1,2\n\n 3,4 \r\n", "200000,100000,200000,200000"},
+        {"plus signs and exponents", "+1.5,+2 1e1,-2.5E-1", "200000,150000,-225000,850000"},
         {"tuples that are no two numbers are left out",
-         "a,b 1 ,2 1, 5,6,7 inf,1 1,nan 1e999,1 7,8", "6,5,8,7"},
+         "a,b 1 ,2 1, 5,6,7 inf,1 1,nan 1e999,1 2000,1 7,8", "600000,500000,200000,200000"},
         {"nothing", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         std::string out;
-        AppendCoordinatePairs(out, c.coordinates);
-        EXPECT_EQ(out, c.pairs);
+        PointWriter writer(out);
+        AppendCoordinates(writer, c.coordinates);
+        EXPECT_EQ(out, c.points);
+    }
+}
+
+TEST(WebPageText, TheDescriptionHoldsTheHeadingOnce) {
+    const struct {
+        const char* what;
+        std::string_view description;
+        std::string_view heading;
+        std::vector<std::string_view> pieces;
+    } cases[] = {
+        {"a trip's: the first word, then the rest as a link's text",
+         "Ride: <a href=\"u\">Sea</a><br>x", "Ride: Sea", {"", "Ride: ", "<a href=\"u\">", "Sea", "</a><br>x"}},
+        {"a heading without a blank is all link text", "<a href=\"u\">Ride</a>", "Ride",
+         {"<a href=\"u\">", "Ride", "</a>"}},
+        {"the rest found inside the link still joins back", "R <a href=\"u\">a</a>", "R a",
+         {"", "R ", "<", "a", " href=\"u\">a</a>"}},
+        {"the whole heading at the start", "Ride here", "Ride", {"", "Ride", " here"}},
+        {"an empty heading", "text", "", {"", "", "text"}},
+        {"a character the two share only the first byte of", "Ж <b>Зх</b>", "Зх",
+         {"Ж <b>", "Зх", "</b>"}},
+        {"a heading the description does not hold", "Ride: <a>Sea</a>", "Ride: Lake", {}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        const std::vector<std::string_view> pieces = DescriptionPieces(c.description, c.heading);
+        EXPECT_EQ(pieces, c.pieces);
+        if (pieces.empty()) continue;
+        std::string all, odd;
+        for (std::size_t i = 0; i < pieces.size(); ++i) {
+            all += pieces[i];
+            if (i % 2 == 1) odd += pieces[i];
+        }
+        EXPECT_EQ(all, c.description);
+        EXPECT_EQ(odd, c.heading);
     }
 }
 
@@ -122,10 +154,16 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
     // The data block and the three scripts, nothing more, whatever the texts hold.
     EXPECT_EQ(Count(page, "<script"), 4u);
     EXPECT_EQ(Count(page, "</script"), 4u);
-    EXPECT_NE(page.find(std::string("script-src ") + std::string(kScriptHashes) + ";"),
+    // Its own scripts and style sheets, by their hashes, and images from the tile server.
+    EXPECT_NE(page.find(std::string("script-src ") + std::string(kScriptHashes) + "; style-src " +
+                        std::string(kStyleHashes) +
+                        "; img-src data: https://tile.openstreetmap.org;"),
               std::string::npos);
-    for (std::string_view part : {kLeafletCss, kLeafletJs, kPurifyJs, kPageJs, kPageCss}) {
-        EXPECT_NE(page.find(part), std::string::npos);
+    EXPECT_EQ(page.find("unsafe-inline"), std::string::npos);
+    EXPECT_NE(page.find("<style>" + std::string(kLeafletCss) + "</style>"), std::string::npos);
+    EXPECT_NE(page.find("<style>" + std::string(kPageCss) + "</style>"), std::string::npos);
+    for (std::string_view part : {kLeafletJs, kPurifyJs, kPageJs}) {
+        EXPECT_NE(page.find("<script>" + std::string(part) + "</script>"), std::string::npos);
     }
 
     const std::string_view opening = "<script type=\"application/json\" id=\"omvo-data\">\n";
@@ -133,33 +171,45 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
     const std::string data = page.substr(start, page.find("</script>", start) - start);
     EXPECT_EQ(data.find('<'), std::string::npos) << data;
     EXPECT_TRUE(data.starts_with(
-        "{\"styles\":[{\"id\":\"sn_day_trip\",\"color\":\"#0055ff\",\"alpha\":153,\"width\":6},"))
+        "{\"tiles\":\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\",\n\"layers\":["
+        "{\"bit\":1,\"name\":\"Все поездки\",\"document\":\"omvo-covering.kml\"},"
+        "{\"bit\":2,\"name\":\"В домашнем регионе\",\"document\":\"omvo-covering_klg.kml\"},"
+        "{\"bit\":4,\"name\":\"Дальние поездки\",\"document\":\"omvo-covering_far.kml\"}],\n"
+        "\"classes\":[{\"id\":\"sn_day_trip\",\"name\":\"Велопробеги\",\"color\":\"#0055ff\","
+        "\"alpha\":153,\"width\":6},"))
         << data;
-    EXPECT_NE(data.find("{\"id\":\"sn_brevet\",\"color\":\"#aa0000\",\"alpha\":153,\"width\":6}],"),
+    EXPECT_NE(data.find("{\"id\":\"sn_brevet\",\"name\":\"Бреветы\",\"color\":\"#aa0000\","
+                        "\"alpha\":153,\"width\":6}],\n\"items\":[\n"),
               std::string::npos);
 
-    const std::string overlayName =
-        "\"Граница \\u003c/script\\u003e\\u003cscript\\u003ealert(1)\\u003c/script\\u003e\"";
     // The overlay: its style read without the invalid byte (brevet, index 5), main and far
     // layers (1 + 4), the tuple with the invalid byte read without it.
-    EXPECT_NE(data.find("{\"h\":" + overlayName +
-                        ",\"d\":\"\\u003c!--\\u003cscript\\u003ealert(2)\\u003c/script\\u003e--"
-                        "\\u003e\\u003cimg src=x onerror=alert(3)\\u003e\",\"k\":5,\"m\":5,"
-                        "\"s\":[[" + overlayName + ",[54.25,19.5,55,20]]]}"),
+    EXPECT_NE(data.find("{\"n\":\"Граница \\u003c/script\\u003e\\u003cscript\\u003ealert(1)"
+                        "\\u003c/script\\u003e\",\"k\":5,\"m\":5,\"d\":[\"\\u003c!--\\u003cscript"
+                        "\\u003ealert(2)\\u003c/script\\u003e--\\u003e\\u003cimg src=x "
+                        "onerror=alert(3)\\u003e\"],\"s\":[[5425000,1950000,75000,50000]]}"),
               std::string::npos)
         << data;
-    // The trip: long voyage (index 3), main and home layers (1 + 2), two segments named as
-    // in the documents, the dropped point left out, the texts as the documents write them.
-    EXPECT_NE(data.find(",\n{\"id\":\"ab123\",\"h\":\"Велопоход: По озёрам \\u003c/script\\u003e\","
-                        "\"d\":\"Велопоход: \\u003ca href=\\\"http://" OMVO_CLUB_HOST
-                        "/ru/vplist.php#ab123\\\"\\u003eПо озёрам \\u003c/script\\u003e"
-                        "\\u003c/a\\u003e\\u003cbr\\u003eКод: ab123\\u003cbr\\u003e"
+    // The trip: long voyage (index 3), main and home layers (1 + 2), its dates, the heading
+    // once, inside the description's pieces, two segments as in the documents, the dropped
+    // point left out.
+    EXPECT_NE(data.find(",\n{\"id\":\"ab123\",\"k\":3,\"m\":3,\"t\":[20100712,20100715],"
+                        "\"d\":[\"\",\"Велопоход: \",\"\\u003ca href=\\\"http://" OMVO_CLUB_HOST
+                        "/ru/vplist.php#ab123\\\"\\u003e\",\"По озёрам \\u003c/script\\u003e\","
+                        "\"\\u003c/a\\u003e\\u003cbr\\u003eКод: ab123\\u003cbr\\u003e"
                         "Даты похода 12-15 июля 2010\\u003cbr\\u003e\\u003ca href=\\\""
-                        "javascript:alert(4)\\\"\\u003eтут\\u003c/a\\u003e\",\"k\":3,\"m\":3,"
-                        "\"s\":[[\"ab123(1/2)\",[54.1,20.1,54.30,20.3]],"
-                        "[\"ab123(2/2)\",[0.5,-7]]]}\n]}\n"),
+                        "javascript:alert(4)\\\"\\u003eтут\\u003c/a\\u003e\"],"
+                        "\"s\":[[5410000,2010000,20000,20000],[50000,-700000]]}\n]}\n"),
               std::string::npos)
         << data;
+
+    // Without scripts: the number of trips and the three documents.
+    EXPECT_NE(page.find("<noscript>"), std::string::npos);
+    EXPECT_NE(page.find("Поездок на карте: 1.</p>"), std::string::npos);
+    for (std::string_view document : {kml::kMainDocumentName, kml::kHomeDocumentName,
+                                      kml::kFarDocumentName}) {
+        EXPECT_NE(page.find("<a href=\"" + std::string(document) + "\">"), std::string::npos);
+    }
 }
 
 TEST(WebPage, IsAFunctionOfWhatIsAddedAlone) {
