@@ -1265,7 +1265,8 @@
     renderRows();
   }
 
-  // The trips in the order of the column, cached: those the column has no value for last.
+  // The trips in the order of the column, cached: those the column has no value for last;
+  // trips of the same value in the data's order.
   function orderOf(key, descending) {
     var cacheKey = key + (descending ? '-' : '+');
     if (orderCache.has(cacheKey)) return orderCache.get(cacheKey);
@@ -1274,8 +1275,8 @@
     model.tripItems.forEach(function (item) {
       (column.value(item) === null ? unknown : known).push(item);
     });
-    known.sort(function (a, b) { return column.compare(a, b) || a.index - b.index; });
-    if (descending) known.reverse();
+    var sign = descending ? -1 : 1;
+    known.sort(function (a, b) { return sign * column.compare(a, b) || a.index - b.index; });
     var order = known.concat(unknown);
     orderCache.set(cacheKey, order);
     return order;
