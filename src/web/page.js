@@ -284,7 +284,8 @@
     hiddenOverlays: new Set(),    // item indexes of hidden overlays
     years: { from: null, to: null, undated: true },  // the trips shown by their year
     density: false,               // where the club rides most, instead of the classes
-    lineStyle: '',                // what the lines are styled for: 'classes' or the density
+    lineStyle: 'classes',         // what the lines are styled for: 'classes' or the density's
+                                  // opacity
     selected: null,               // {item, popup, copy, returnFocus} while a popup is open
     chooser: null,                // the popup listing the lines under a point
     query: null,                  // the search's test of a trip, null without a search
@@ -384,9 +385,9 @@
     };
   }
 
-  // The opacity of a trip's line where the club rides most, with `trips` trips drawn: 1.5 of
-  // the square root of them. So about 3 trips on a road show it half as dark as it gets in
-  // the example, 14 in a club's 2 000; never fainter than 5 % a line.
+  // The opacity of a trip's line where the club rides most, with `trips` trips drawn: 1.5
+  // over their square root, within DENSITY's bounds. n lines on a road cover it by
+  // 1 - (1 - opacity)^n: half dark with 2 of the example's 11 trips, with 14 of 2 000.
   function densityAlpha(trips) {
     return Math.max(DENSITY.minAlpha, Math.min(DENSITY.maxAlpha,
                                                DENSITY.alphaScale / Math.sqrt(trips || 1)));
@@ -1093,6 +1094,7 @@
   // Makes the item drawn: its map shown, its class or overlay not hidden, its year in the
   // filter.
   function reveal(item) {
+    if (drawn.hasLayer(lines[item.index])) return;
     if ((item.layers & state.layer) === 0) setLayer(model.layers[0].bit, false);
     if (item.isTrip) {
       toggleSet(state.hiddenClasses, item.classIndex, false);
