@@ -174,7 +174,10 @@ class PageRun:
         its count says how many and how long."""
         ids, rows = self.listed()
         self.assertEqual(ids, expected)
-        self.assertTrue(rows and rows == ids[ids.index(rows[0]):][:len(rows)] or not ids, rows)
+        if ids:  # the rows in the document: a run of the list's, in its order
+            self.assertIn(rows[0] if rows else None, ids)
+            start = ids.index(rows[0])
+            self.assertEqual(rows, ids[start:start + len(rows)])
         self.assertEqual(self.browser.js(
             "return document.querySelector('.omvo-count').textContent"),
             count_text([self.trip(trip_id) for trip_id in expected]))
@@ -607,6 +610,11 @@ class ExamplePage(PageRun, unittest.TestCase):
         for channel, expected in zip(pixel[:3], (int(style["color"][i:i + 2], 16)
                                                  for i in (1, 3, 5))):
             self.assertLessEqual(abs(channel - expected), 2, (pixel, style))
+        # The switch on a phone, in the folding panel.
+        self.open("phone")
+        self.browser.unfold()
+        self.browser.driver.find_element("id", "omvo-density").click()
+        self.assertEqual(self.browser.js("return omvoPage.drawnItems().map(i => i.name)"), trips)
         self.assertLessEqual(abs(pixel[3] - style["alpha"]), 2)
 
     def test_the_address_shows_a_trip_or_says_there_is_none(self):
