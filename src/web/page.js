@@ -821,7 +821,7 @@
     for (var i = 0; i < profile.places.length; ++i) {
       var c = profile.places.charAt(i);
       if (c === P.gap) {
-        gaps.push(places.length);
+        if (places.length) gaps.push(places.length);  // a gap before the first parts nothing
         continue;
       }
       var level = P.digits.indexOf(c);
