@@ -166,6 +166,7 @@ private:
             } while (Take(','));
             return Take(object ? '}' : ']');
         }
+        if (text_.substr(at_).starts_with("null")) return at_ += 4, true;
         return Number();
     }
 

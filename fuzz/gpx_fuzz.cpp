@@ -18,6 +18,7 @@
 #include "kml/trip_placemarks.hpp"
 #include "tracks/gpx_reader.hpp"
 #include "tracks/thinning.hpp"
+#include "tracks/track_figures.hpp"
 
 namespace {
 
@@ -62,6 +63,28 @@ void CheckThinnedStore(const tracks::TrackStore& store) {
     if (!store.points.empty() && !store.points[0].segmentStart) std::abort();
 }
 
+// A profile has a place for every slot, each a level, no elevation or a break between two.
+void CheckProfile(const tracks::ElevationProfile& profile) {
+    if (profile.samples.empty()) return;
+    if (!(profile.lowM <= profile.highM)) std::abort();
+    int places = 0;
+    for (std::size_t i = 0; i < profile.samples.size(); ++i) {
+        const char c = profile.samples[i];
+        if (c == tracks::kProfileBreak) {
+            if (i == 0 || profile.samples[i - 1] == tracks::kProfileBreak) std::abort();
+            continue;
+        }
+        if (c != tracks::kProfileNoElevation &&
+            tracks::kProfileDigits.find(c) == std::string_view::npos) {
+            std::abort();
+        }
+        ++places;
+    }
+    if (places != tracks::kProfileSlots || profile.samples.back() == tracks::kProfileBreak) {
+        std::abort();
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -91,8 +114,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     const std::string path = fuzz::WriteScratchFile("vp101tr.gpx", file);
     const Thresholds& thresholds = kThresholds[size % std::size(kThresholds)];
+    static tracks::ElevationTrace trace;
+    tracks::TrackFigures figures;
+    tracks::ElevationProfile profile;
     try {
         tracks::LoadTrack(path, store, options);
+        figures = tracks::MeasureTrack(store, &trace);
+        profile = tracks::MakeElevationProfile(trace, figures);
         tracks::ThinTrack(store, thresholds.minspeed, thresholds.mincorner);
     } catch (const base::RunStop&) {
         return 0;
@@ -100,12 +128,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     }
     CheckThinnedStore(store);
+    CheckProfile(profile);
     fuzz::CheckWellFormed(fuzz::WriteDocuments([&](kml::Documents& documents) {
         const kml::Route route = store.far ? kml::Route::MainAndFar : kml::Route::MainAndHome;
         kml::WriteTripPlacemarks(documents, route, trip, catalogue::TripClass::DayTrip, store);
     }));
     fuzz::CheckWebPage([&](web::WebPage& page) {
-        page.AddTrip(kml::Route::MainAndFar, trip, catalogue::TripClass::DayTrip, store);
+        page.AddTrip(kml::Route::MainAndFar, trip, catalogue::TripClass::DayTrip, store, figures,
+                     profile);
     });
     return 0;
 }

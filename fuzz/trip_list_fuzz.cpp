@@ -10,6 +10,7 @@
 #include "catalogue/trip_list.hpp"
 #include "fuzz_support.hpp"
 #include "kml/trip_placemarks.hpp"
+#include "tracks/track_figures.hpp"
 #include "tracks/track_store.hpp"
 
 namespace {
@@ -70,7 +71,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }));
     fuzz::CheckWebPage([&](web::WebPage& page) {
         for (const catalogue::TripRecord& trip : trips) {
-            page.AddTrip(kml::Route::MainAndHome, trip, catalogue::ClassifyTrip(trip), store);
+            page.AddTrip(kml::Route::MainAndHome, trip, catalogue::ClassifyTrip(trip), store,
+                         tracks::TrackFigures{}, tracks::ElevationProfile{});
         }
     });
     return 0;

@@ -79,7 +79,7 @@ int Run(const std::string& settingsPath, const std::vector<std::string>& overlay
         tracks::ThinTrack(store, settings.minspeed, settings.mincorner);
         base::ConsoleText(" ok.  Сохранение...");
         kml::WriteTripPlacemarks(documents, route, trip, tripClass, store);
-        if (page) page->AddTrip(route, trip, tripClass, store);
+        if (page) page->AddTrip(route, trip, tripClass, store, track->figures, track->profile);
         base::ConsoleText(" ok.\r\n");
         loader.Recycle(std::move(track));
     }

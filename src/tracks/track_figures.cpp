@@ -277,7 +277,9 @@ ElevationProfile MakeElevationProfile(const ElevationTrace& trace, const TrackFi
         if (std::isnan(mark.metres)) {  // a segment starts, or the track ends
             if (&mark == &trace.back()) break;  // places after the last elevation have none
             while (k < n && place(k) < mark.km) ++k;
-            if (k < n && &mark != &trace.front()) breakBefore[k] = true;
+            // A break before the first place parts nothing: the segments before it (the
+            // track's first, or points of no length) have no place of their own.
+            if (k > 0 && k < n) breakBefore[k] = true;
             before = nullptr;
             continue;
         }

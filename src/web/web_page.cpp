@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/decimal.hpp"
+#include "catalogue/trip_dates.hpp"
 #include "catalogue/trip_id.hpp"
 #include "kml/trip_description.hpp"
 #include "kml/trip_placemarks.hpp"
@@ -88,6 +89,52 @@ void AppendDescription(std::string& out, std::string_view description, std::stri
         if (i > 0) out += ',';
         AppendJsonString(out, pieces[i]);
     }
+    out += "],";
+}
+
+// The value times the scale, rounded to a whole number; null where it is unknown (or no
+// finite number of a sane size).
+void AppendMeasure(std::string& out, bool known, double value, double scale = 1.0) {
+    const double scaled = value * scale;
+    if (known && std::fabs(scaled) < 1e15) {
+        AppendInt64(out, std::llround(scaled));
+    } else {
+        out += "null";
+    }
+}
+
+// `"f":[...],`: length in tenths of a km, climb and descent in m, moving and total time in s,
+// segments, days.
+void AppendFigures(std::string& out, const tracks::TrackFigures& figures,
+                   const catalogue::TripDates& dates) {
+    AppendKey(out, "f");
+    out += '[';
+    AppendMeasure(out, true, figures.lengthKm, 10.0);
+    for (const double metres : {figures.climbM, figures.descentM}) {
+        out += ',';
+        AppendMeasure(out, figures.hasElevations, metres);
+    }
+    for (const double seconds : {figures.movingSeconds, figures.totalSeconds}) {
+        out += ',';
+        AppendMeasure(out, figures.hasTimes, seconds);
+    }
+    out += ',';
+    base::AppendInt(out, figures.segmentCount);
+    out += ',';
+    AppendMeasure(out, dates.days.has_value(), dates.days.value_or(0));
+    out += "],";
+}
+
+// `"p":[low,high,"places"],` when the track has a profile.
+void AppendProfile(std::string& out, const tracks::ElevationProfile& profile) {
+    if (profile.samples.empty()) return;
+    AppendKey(out, "p");
+    out += '[';
+    base::AppendInt(out, profile.lowM);
+    out += ',';
+    base::AppendInt(out, profile.highM);
+    out += ',';
+    AppendJsonString(out, profile.samples);
     out += "],";
 }
 
@@ -317,7 +364,9 @@ void WebPage::AddOverlay(const overlays::Overlay& overlay) {
 }
 
 void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
-                      catalogue::TripClass tripClass, const tracks::TrackStore& store) {
+                      catalogue::TripClass tripClass, const tracks::TrackStore& store,
+                      const tracks::TrackFigures& figures,
+                      const tracks::ElevationProfile& profile) {
     // A trip the documents draw no placemark for is left out here too.
     if (!kml::HasPlacemarks(store)) return;
     ++tripCount_;
@@ -337,6 +386,8 @@ void WebPage::AddTrip(kml::Route route, const catalogue::TripRecord& trip,
     }
     AppendDescription(entry_, kml::DropControls(kml::TripDescription(trip)),
                       kml::DropControls(trip.heading));
+    AppendFigures(entry_, figures, catalogue::ReadTripDates(trip));
+    AppendProfile(entry_, profile);
     AppendKey(entry_, "s");
     entry_ += '[';
 

@@ -14,6 +14,7 @@
 #include "catalogue/trip_list.hpp"
 #include "kml/documents.hpp"
 #include "overlays/overlay_file.hpp"
+#include "tracks/track_figures.hpp"
 #include "tracks/track_store.hpp"
 
 namespace omvo::web {
@@ -39,6 +40,12 @@ inline constexpr std::string_view kTileServer = "https://tile.openstreetmap.org"
 //     "d"   the description in pieces: the even ones (from 0) its own text, the odd ones the
 //           parts of the trip's heading, so the heading is not written twice
 //     "h"   the heading, only when the description does not hold it (then "d" is one piece)
+//     "f"   the trip's figures, measured on its whole track (trips only): [length in tenths of
+//           a km, climb m, descent m, moving s, total s, segments, days]; climb and descent
+//           are null without elevations, the times without times, the days when the dates
+//           line gives none
+//     "p"   the elevation profile, when the track has one: [lowest m, highest m, places], the
+//           places as tracks::ElevationProfile's samples (one character each)
 //     "s"   the segments as the documents cut them, each the kept points as latitude and
 //           longitude in hundred-thousandths of a degree (rounded): the first point as it is,
 //           each later one as its difference from the point before
@@ -53,9 +60,11 @@ public:
     void AddOverlay(const overlays::Overlay& overlay);
 
     // Writes the trip's entry: its segments as the documents of the route hold them, with the
-    // kept points, its class, dates, heading and description.
+    // kept points, its class, dates, heading and description, and the figures and profile
+    // measured on its whole track.
     void AddTrip(kml::Route route, const catalogue::TripRecord& trip,
-                 catalogue::TripClass tripClass, const tracks::TrackStore& store);
+                 catalogue::TripClass tripClass, const tracks::TrackStore& store,
+                 const tracks::TrackFigures& figures, const tracks::ElevationProfile& profile);
 
     // Writes the end of the page: the scripts, and what a reader without scripts sees.
     void Finish();

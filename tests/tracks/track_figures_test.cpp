@@ -284,6 +284,8 @@ TEST(ElevationProfile, SamplesEqualStepsAndBreaksBetweenSegments) {
     std::vector<Fix> middleWithout = twoSegments;  // a third segment, without elevations
     North(middleWithout, 1001, 10.0, kNone, [](int) { return 80.0; }, true);
     for (std::size_t i = 1001; i < 2002; ++i) middleWithout[i].ele = kNone;
+    std::vector<Fix> lonePointFirst = {Fix{55.0, 20.0}};  // a segment of no length before
+    North(lonePointFirst, 1001, 10.0, kNone, [](int i) { return i / 10.0; }, true);
     std::vector<Fix> lateStart = ramp, earlyEnd = ramp;
     for (int i = 0; i < 250; ++i) lateStart[i].ele = kNone;
     for (int i = 751; i <= 1000; ++i) earlyEnd[i].ele = kNone;
@@ -301,6 +303,8 @@ TEST(ElevationProfile, SamplesEqualStepsAndBreaksBetweenSegments) {
          "############################################################"},
         {"a middle segment without elevations", middleWithout, 0, 97, {20, 40},
          "####################....................####################"},
+        {"a first segment of one point without elevation", lonePointFirst, 0, 100, {},
+         "############################################################"},
         {"no elevation before the first quarter", lateStart, 25, 100, {},
          "...............#############################################"},
         {"no elevation after the third quarter", earlyEnd, 0, 75, {},

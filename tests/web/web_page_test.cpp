@@ -133,7 +133,11 @@ std::string HostilePage() {
     std::string page;
     WebPage writer([&page](std::string_view text) { page += text; });
     writer.AddOverlay(overlay);
-    writer.AddTrip(kml::Route::MainAndHome, trip, catalogue::TripClass::LongVoyage, store);
+    tracks::TrackFigures figures;
+    figures.lengthKm = 12.34;
+    figures.segmentCount = 2;
+    writer.AddTrip(kml::Route::MainAndHome, trip, catalogue::TripClass::LongVoyage, store,
+                   figures, tracks::ElevationProfile{});
     writer.Finish();
     return page;
 }
@@ -199,6 +203,7 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
                         "\"\\u003c/a\\u003e\\u003cbr\\u003eКод: ab123\\u003cbr\\u003e"
                         "Даты похода 12-15 июля 2010\\u003cbr\\u003e\\u003ca href=\\\""
                         "javascript:alert(4)\\\"\\u003eтут\\u003c/a\\u003e\"],"
+                        "\"f\":[123,null,null,null,null,2,4],"
                         "\"s\":[[5410000,2010000,20000,20000],[50000,-700000]]}\n]}\n"),
               std::string::npos)
         << data;
@@ -219,9 +224,71 @@ TEST(WebPage, IsAFunctionOfWhatIsAddedAlone) {
     std::string page;
     WebPage writer([&page](std::string_view text) { page += text; });
     writer.AddTrip(kml::Route::MainAndFar, TestTrip("Бревет: 200", "Код: br201", ""),
-                   catalogue::TripClass::Brevet, tracks::TrackStore{});
+                   catalogue::TripClass::Brevet, tracks::TrackStore{}, tracks::TrackFigures{},
+                   tracks::ElevationProfile{});
     writer.Finish();
     EXPECT_NE(page.find("\"items\":[\n\n]}\n</script>"), std::string::npos);
+}
+
+// The figures and profile of a trip's entry as the page's data holds them: from "f" up to
+// "s".
+std::string FiguresOf(std::string_view datesLine, const tracks::TrackFigures& figures,
+                      const tracks::ElevationProfile& profile) {
+    catalogue::TripRecord trip = TestTrip("Велопробег: Море", "Код: vp101", "");
+    trip.datesLine = datesLine;
+    tracks::TrackStore store;
+    AddPoint(store, "54.1", "20.1");
+    std::string page;
+    WebPage writer([&page](std::string_view text) { page += text; });
+    writer.AddTrip(kml::Route::MainAndHome, trip, catalogue::TripClass::DayTrip, store, figures,
+                   profile);
+    const std::size_t start = page.find("\"f\":");
+    return start == std::string::npos ? "" : page.substr(start, page.find("\"s\":") - start);
+}
+
+TEST(WebPage, WritesEachTripsFiguresAndProfile) {
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    tracks::TrackFigures full;
+    full.lengthKm = 45.349;  // tenths of a km, rounded
+    full.climbM = 320.5;
+    full.descentM = 310.49;
+    full.movingSeconds = 7199.6;
+    full.totalSeconds = 9600;
+    full.segmentCount = 3;
+    full.hasElevations = true;
+    full.hasTimes = true;
+    tracks::TrackFigures bare = full;  // no elevations, no times: their figures unknown
+    bare.hasElevations = false;
+    bare.hasTimes = false;
+    tracks::TrackFigures broken = full;  // what no measure gives, written as unknown
+    broken.lengthKm = nan;
+    broken.climbM = std::numeric_limits<double>::infinity();
+    broken.movingSeconds = 1e300;
+    tracks::ElevationProfile profile{.stepKm = 0.77, .lowM = -3, .highM = 180,
+                                     .samples = "0Az+/.|9"};
+    const struct {
+        const char* what;
+        std::string_view datesLine;
+        const tracks::TrackFigures& figures;
+        const tracks::ElevationProfile& profile;
+        std::string_view written;
+    } cases[] = {
+        {"every figure, a one-day ride, a profile", "Даты:      15.07.2010", full, profile,
+         "\"f\":[453,321,310,7200,9600,3,1],\"p\":[-3,180,\"0Az+/.|9\"],"},
+        {"no elevations or times, a tour of days, no profile", "Даты похода 12-15 июля 2010",
+         bare, tracks::ElevationProfile{}, "\"f\":[453,null,null,null,null,3,4],"},
+        {"dates that cannot be read give no days", "Даты похода летом", full,
+         tracks::ElevationProfile{}, "\"f\":[453,321,310,7200,9600,3,null],"},
+        {"dates ending before they start give no days", "Даты похода 30 декабря - 2 января 2011",
+         full,
+         tracks::ElevationProfile{}, "\"f\":[453,321,310,7200,9600,3,null],"},
+        {"values no measure gives are unknown", "Даты:      15.07.2010", broken,
+         tracks::ElevationProfile{}, "\"f\":[null,null,310,null,9600,3,1],"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(FiguresOf(c.datesLine, c.figures, c.profile), c.written);
+    }
 }
 
 }  // namespace
