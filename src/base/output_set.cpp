@@ -342,8 +342,11 @@ void OutputSet::Finish() {
         CheckUnlessAbsent(system_.RemoveFile(commitRecord_), commitRecord_, {"removing it"});
         record_ = Record::None;
     } catch (const InOutError& failure) {
+        // The run's files are whole and in place, but the folder is not clean: the run
+        // fails, so that no one takes the leftovers for the end of a good run.
         Warn(failure, "the new files are in place, and the next run removes what is left "
                       "of the old ones first");
+        throw;
     }
 }
 

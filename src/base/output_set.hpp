@@ -73,8 +73,8 @@ public:
     // above), the first file last. Throws InOutError naming the file that failed and what
     // failed; the earlier files are then in place, or, when putting them back failed too (a
     // warning says so), the record is left for the next run to finish. A backup or the record
-    // that cannot be removed once every file is replaced gives a warning: the new files stand,
-    // and the next run removes it first.
+    // that cannot be removed once every file is replaced throws too, after a warning saying
+    // that the new files stand and the next run removes what is left first.
     void Commit();
 
     std::size_t size() const { return set_.size(); }

@@ -227,7 +227,7 @@ TEST(OutputSet, LeavesOneWholeSetWhereverARunOrItsRecoveryIsCutShort) {
         const int decided = counted.LastStepOf("flush folder of", dir.File("a"));
         ASSERT_GT(decided, recordWhole);
         std::set<Listing> recovered;  // the folders left with a record, each recovered once
-        // A warning for every run that committed with something left beside its files, and
+        // A warning for every run that failed with something left beside its new files, and
         // for every one that failed and left its record.
         int leftBeside = 0;
         int recordLeft = 0;
@@ -248,8 +248,14 @@ TEST(OutputSet, LeavesOneWholeSetWhereverARunOrItsRecoveryIsCutShort) {
                     }
                     const bool record =
                         left.contains("set.commit") || left.contains("set.undo");
-                    leftBeside += ended == Ended::Committed && left.size() > newSet.size();
-                    recordLeft += ended == Ended::Failed && record;
+                    // After the new files are decided in place, a failure only leaves
+                    // something beside them, and still fails the run.
+                    const bool afterDecided = fault != Fault::Kill && at > decided;
+                    if (afterDecided) {
+                        EXPECT_EQ(ended, Ended::Failed);
+                    }
+                    leftBeside += afterDecided;
+                    recordLeft += ended == Ended::Failed && record && !afterDecided;
                     return std::tuple(ended, left, record);
                 };
                 const auto [ended, left, record] = cut();
