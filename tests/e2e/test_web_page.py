@@ -712,9 +712,14 @@ class ExamplePage(PageRun, unittest.TestCase):
                 seen = []
                 for _ in range(40):
                     ActionChains(self.browser.driver).send_keys(Keys.TAB).perform()
+                    # An element is known by a number given on its first focus: the map
+                    # adds and removes tiles meanwhile, so a place in the document moves.
                     focus = self.browser.js("""
                         const e = document.activeElement, s = getComputedStyle(e);
-                        return [Array.from(document.querySelectorAll('*')).indexOf(e),
+                        const ids = window.omvoFocusIds = window.omvoFocusIds || new WeakMap();
+                        if (!ids.has(e)) ids.set(e, (window.omvoFocusCount =
+                                                     (window.omvoFocusCount || 0) + 1));
+                        return [ids.get(e),
                                 e.tagName + ' ' + e.className + ' ' + e.textContent.slice(0, 20),
                                 s.outlineStyle, parseFloat(s.outlineWidth)];""")
                     if focus[1].startswith("BODY"):
