@@ -31,10 +31,19 @@ namespace {
 // The outcome of a system call that failed, as the call left it in errno.
 IoStatus LastError() { return IoStatus(errno); }
 
-// The folder that holds the file at the path, as open() takes it.
-std::string FolderOf(const std::string& path) {
+// Opens the folder that holds the file at the path, to flush or lock it. Its name is made
+// without allocating: a commit that memory ran out in flushes the folder while it puts its
+// files back.
+IoStatus OpenFolderOf(const std::string& path, int& fd) {
+    char folder[PATH_MAX];
     const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+    const std::size_t size = slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1);
+    if (size >= sizeof folder) return IoStatus(ENAMETOOLONG);
+    if (size == 0) folder[0] = '.';
+    std::memcpy(folder, path.data(), size);
+    folder[std::max<std::size_t>(size, 1)] = '\0';
+    fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    return fd != -1 ? IoStatus() : LastError();
 }
 
 // Hands a file descriptor to the C library as a stream, closing it when that fails.
@@ -101,18 +110,10 @@ IoStatus CloseFile(std::FILE* file) {
 }
 
 IoStatus FlushFolderOf(const std::string& path) {
-    // The folder's name, made without allocating: a commit that memory ran out in flushes
-    // the folder while it puts its files back.
-    char folder[PATH_MAX];
-    const std::size_t slash = path.rfind('/');
-    const std::size_t size = slash == std::string::npos ? 0 : std::max<std::size_t>(slash, 1);
-    if (size >= sizeof folder) return IoStatus(ENAMETOOLONG);
-    if (size == 0) folder[0] = '.';
-    std::memcpy(folder, path.data(), size);
-    folder[std::max<std::size_t>(size, 1)] = '\0';
-    const int fd = open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    int fd = -1;
+    const IoStatus opened = OpenFolderOf(path, fd);
     // A folder that may be written but not read gives no handle to flush it by.
-    if (fd == -1) return errno == EACCES ? IoStatus() : LastError();
+    if (!opened.ok()) return opened.error() == EACCES ? IoStatus() : opened;
     // EINVAL: a file system that keeps no such record.
     const IoStatus flushed = fsync(fd) == 0 || errno == EINVAL ? IoStatus() : LastError();
     close(fd);
@@ -144,8 +145,9 @@ FolderLock::~FolderLock() {
 }
 
 IoStatus FolderLock::TryLock(const std::string& path) {
-    const int fd = open(FolderOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd == -1) return LastError();
+    int fd = -1;
+    const IoStatus opened = OpenFolderOf(path, fd);
+    if (!opened.ok()) return opened;
     if (flock(fd, LOCK_EX | LOCK_NB) != 0) {
         const IoStatus failed = LastError();
         close(fd);
