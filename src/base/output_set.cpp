@@ -119,6 +119,11 @@ public:
                               {"renaming ", file.temporary, " to it"});
         }
         FlushFolder(set.front().path);
+        RemoveBackups(set);
+    }
+
+    // Once every new file is in place: the earlier files kept aside go.
+    void RemoveBackups(const std::vector<SetFile>& set) {
         for (const SetFile& file : set) {
             if (!file.earlier) continue;
             CheckUnlessAbsent(files_.RemoveFile(file.backup), file.path,
@@ -334,11 +339,7 @@ void OutputSet::Undo() {
 
 void OutputSet::Finish() {
     try {
-        for (const SetFile& file : set_) {
-            if (!file.earlier) continue;
-            CheckUnlessAbsent(system_.RemoveFile(file.backup), file.path,
-                              {"removing ", file.backup});
-        }
+        Steps(system_).RemoveBackups(set_);
         CheckUnlessAbsent(system_.RemoveFile(commitRecord_), commitRecord_, {"removing it"});
         record_ = Record::None;
     } catch (const InOutError& failure) {
