@@ -163,11 +163,9 @@ TripClass ClassifyTrip(const TripRecord& trip) {
     return TripClass::DayTrip;
 }
 
-const ClassStyle& StyleOf(TripClass tripClass) {
-    return kClassStyles[static_cast<std::size_t>(tripClass)];
+std::string_view StyleIdOf(TripClass tripClass) {
+    return kClassStyles[static_cast<std::size_t>(tripClass)].styleId;
 }
-
-std::string_view StyleIdOf(TripClass tripClass) { return StyleOf(tripClass).styleId; }
 
 std::optional<TripClass> ClassOfStyleId(std::string_view styleId) {
     for (const ClassStyle& style : kClassStyles) {

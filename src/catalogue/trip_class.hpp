@@ -74,9 +74,6 @@ std::string ReplaceAll(std::string text, std::string_view search, std::string_vi
 // text, when a dates text of the right shape is no calendar date.
 TripClass ClassifyTrip(const TripRecord& trip);
 
-// Returns the style of a class.
-const ClassStyle& StyleOf(TripClass tripClass);
-
 // Returns the style id of a class: "sn_day_trip", ..., "sn_brevet".
 std::string_view StyleIdOf(TripClass tripClass);
 

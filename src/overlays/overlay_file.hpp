@@ -25,10 +25,10 @@ struct Overlay {
 
 // Reads the keys of an overlay file into `definition`; returns true when it is complete (all
 // four values non-empty). A missing file (or a folder) is not complete; `found`, when given,
-// tells whether a file was there: the path is looked at once, by opening it. The file is read as UTF-8 when it
-// begins with the UTF-8 byte-order mark, or when it is valid UTF-8 throughout and holds a
-// character beyond ASCII; otherwise as CP1251. Either way the values are those the same
-// text saved in CP1251 gives: a character CP1251 lacks is kept, in UTF-8.
+// tells whether a file was there: the path is looked at once, by opening it. The file is
+// read as UTF-8 when it begins with the UTF-8 byte-order mark, or when it is valid UTF-8
+// throughout and holds a character beyond ASCII; otherwise as CP1251. Either way the values
+// are those the same text saved in CP1251 gives: a character CP1251 lacks is kept, in UTF-8.
 bool ReadOverlayFile(const std::string& path, OverlayDefinition& definition,
                      bool* found = nullptr);
 

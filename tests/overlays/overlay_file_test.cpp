@@ -24,6 +24,20 @@ struct ReadCase {
     bool complete;
 };
 
+// Reads the case's content as an overlay file into a definition that held other values, and
+// compares the outcome and every value.
+void ExpectRead(const ReadCase& c) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir.Write("overlay.txt", c.content);
+    OverlayDefinition got{"old", "old", "old", "old"};
+    EXPECT_EQ(ReadOverlayFile(path, got), c.complete);
+    EXPECT_EQ(got.name, c.expected.name);
+    EXPECT_EQ(got.descr, c.expected.descr);
+    EXPECT_EQ(got.style, c.expected.style);
+    EXPECT_EQ(got.file, c.expected.file);
+}
+
 TEST(ReadOverlayFile, TakesTheLastValueOfEachKeyAtTheStartOfALine) {
     const ReadCase cases[] = {
         {"keys in any order", "file=route.kml\r\nstyle=sn_brevet\r\ndescr=D\r\nname=N\r\n",
@@ -47,17 +61,7 @@ TEST(ReadOverlayFile, TakesTheLastValueOfEachKeyAtTheStartOfALine) {
          {"descr=x", "", "s", "f"}, false},
         {"an empty file", "", {}, false},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        const std::string path = dir.Write("overlay.txt", c.content);
-        OverlayDefinition got{"old", "old", "old", "old"};
-        EXPECT_EQ(ReadOverlayFile(path, got), c.complete);
-        EXPECT_EQ(got.name, c.expected.name);
-        EXPECT_EQ(got.descr, c.expected.descr);
-        EXPECT_EQ(got.style, c.expected.style);
-        EXPECT_EQ(got.file, c.expected.file);
-    }
+    for (const ReadCase& c : cases) ExpectRead(c);
 }
 
 TEST(ReadOverlayFile, GivesTheSameValuesInEveryCodePage) {
@@ -84,16 +88,7 @@ TEST(ReadOverlayFile, KeepsWhatCp1251LacksAndReadsWhatIsNoUtf8AsCp1251) {
         {"almost UTF-8: one invalid byte at the end", "name=Ёж\ndescr=D\nstyle=s\nfile=ф\n\xFF",
          {Cp1251ToUtf8("Ёж"), "D", "s", "ф"}, true},
     };
-    for (const ReadCase& c : cases) {
-        SCOPED_TRACE(c.what);
-        TempDir dir;
-        OverlayDefinition got;
-        EXPECT_EQ(ReadOverlayFile(dir.Write("overlay.txt", c.content), got), c.complete);
-        EXPECT_EQ(got.name, c.expected.name);
-        EXPECT_EQ(got.descr, c.expected.descr);
-        EXPECT_EQ(got.style, c.expected.style);
-        EXPECT_EQ(got.file, c.expected.file);
-    }
+    for (const ReadCase& c : cases) ExpectRead(c);
 }
 
 TEST(ReadOverlayFile, FindsNothingWhereNoFileIs) {
