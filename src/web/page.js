@@ -29,12 +29,11 @@
   // Where the club rides most: every trip in one colour, faint, so that the roads many trips
   // share build up (each stroke covers the ones below by its opacity). The opacity is the
   // smaller the more trips are drawn, within these bounds.
-  var DENSITY = { color: '#7a0bc0', rgb: [122, 11, 192], alphaScale: 1.5, minAlpha: 0.05,
-                  maxAlpha: 0.5 };
+  var DENSITY = { color: '#7a0bc0', alphaScale: 1.5, minAlpha: 0.05, maxAlpha: 0.5 };
   // The elevation profile's chart in SVG user units: its size and the margins of the plot.
   var PROFILE = { width: 300, height: 96, left: 34, right: 6, top: 8, bottom: 16, levels: 63,
                   digits: '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/',
-                  none: '.', gap: '|' };
+                  gap: '|' };
   var SVG_NS = 'http://www.w3.org/2000/svg';
 
   // The list's columns, each a sort order: the value of a trip (null: the trip goes last, in
@@ -183,7 +182,6 @@
         description: entry.d.join(''),
         dates: entry.t,
         km: 0,
-        pointCount: 0,
         segmentCount: entry.s.length,
         figures: figuresOf(entry.f),
         profile: entry.p && entry.p.length === 3 ? { low: entry.p[0], high: entry.p[1],
@@ -270,7 +268,6 @@
       }
     });
     if (at > 0) item.bounds = L.latLngBounds([south, west], [north, east]);
-    item.pointCount = at / 2;
     item.track = { xy: xy, ends: ends, box: box };
   }
 
