@@ -941,6 +941,7 @@
     });
     redraw();
     fillYearTable(bit);
+    updateYearCounts();
     if (fit) fitShown();
   }
 
@@ -1131,7 +1132,7 @@
   }
 
   // Adds and removes lines to match the state, styles them for the classes or the density,
-  // and updates the legend, the year filter's counts and the list.
+  // and updates the legend and the list.
   function redraw() {
     var wanted = lines.map(function (line) { return shown(line.item); });
     var alpha = null;
@@ -1159,7 +1160,6 @@
     });
     var totals = totalsOf(state.layer, true);
     panelParts.legendRows.forEach(function (row) { row.update(totals); });
-    updateYearCounts();
     if (alpha !== null) updateDensitySteps(alpha);
     refreshList(false);
   }
