@@ -714,11 +714,9 @@
     });
   }
 
-  // The table's rows for the map of the bit: each year (the latest first, then the trips
-  // without dates) with its trips and kilometres, then its classes', then the sum.
-  function fillYearTable(bit) {
-    var body = panelParts.yearTableBody;
-    body.textContent = '';
+  // The trips and kilometres of the map of the bit: of each year (-1: the trips without
+  // dates) and of its classes, in `years`, and of all in `all`.
+  function yearSumsOf(bit) {
     var years = new Map();
     var all = { trips: 0, km: 0 };
     model.tripItems.forEach(function (item) {
@@ -735,6 +733,15 @@
         sum.km += item.lengthKm;
       });
     });
+    return { years: years, all: all };
+  }
+
+  // The table's rows for the sums of yearSumsOf: each year (the latest first, then the trips
+  // without dates) with its trips and kilometres, then its classes', then the sum.
+  function fillYearTable(sums) {
+    var body = panelParts.yearTableBody;
+    body.textContent = '';
+    var years = sums.years;
     var row = function (className, name, sum, header) {
       var tr = L.DomUtil.create('tr', className, body);
       var first = L.DomUtil.create(header ? 'th' : 'td', 'omvo-name', tr);
@@ -761,7 +768,7 @@
         row('omvo-year-class', name, sum, false);
       });
     });
-    row('omvo-year-total', TEXT.total, all, true);
+    row('omvo-year-total', TEXT.total, sums.all, true);
   }
 
   // A card's content: the item's name, a trip's figures and elevation profile, and the
@@ -940,8 +947,9 @@
       radio.checked = Number(radio.value) === bit;
     });
     redraw();
-    fillYearTable(bit);
-    updateYearCounts();
+    var sums = yearSumsOf(bit);
+    fillYearTable(sums);
+    updateYearCounts(sums.years);
     if (fit) fitShown();
   }
 
@@ -1184,24 +1192,18 @@
     return totals;
   }
 
-  // The year filter's years, each with its trips in the map shown.
-  function updateYearCounts() {
-    var counts = new Map();
-    var undated = 0;
-    model.tripItems.forEach(function (item) {
-      if ((item.layers & state.layer) === 0) return;
-      if (item.year === null) {
-        undated += 1;
-      } else {
-        counts.set(item.year, (counts.get(item.year) || 0) + 1);
-      }
-    });
+  // The year filter's years, each with its trips in the map shown, from the years of
+  // yearSumsOf.
+  function updateYearCounts(years) {
+    var count = function (key) { return years.has(key) ? years.get(key).trips : 0; };
     panelParts.yearSelects.forEach(function (select) {
       Array.prototype.forEach.call(select.options, function (option) {
-        option.textContent = option.value + ' (' + (counts.get(Number(option.value)) || 0) + ')';
+        option.textContent = option.value + ' (' + count(Number(option.value)) + ')';
       });
     });
-    if (panelParts.undated) panelParts.undatedText.textContent = TEXT.undated + ' (' + undated + ')';
+    if (panelParts.undated) {
+      panelParts.undatedText.textContent = TEXT.undated + ' (' + count(-1) + ')';
+    }
   }
 
   // A year chosen at one end of the range: the other end follows where they would cross.
