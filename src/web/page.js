@@ -134,7 +134,7 @@
   // The JSON of the data block (the script element "omvo-data"), written by the tool
   // (src/web/web_page.hpp):
   //   tiles    the address pattern of the base map's tiles
-  //   layers   [{bit, name, document}]: the three maps, one document each
+  //   layers   [{bit, name}]: the three maps, one document each, in the order of the switch
   //   classes  [{id, name, color, alpha, width}]: the six trip classes, as the documents
   //            style them and the legend names them
   //   items    the overlays, then the trips, in the documents' order:
