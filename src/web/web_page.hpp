@@ -72,7 +72,8 @@ public:
     void Finish();
 
 private:
-    // Starts an entry with its keys up to "s" (the key written, its value not).
+    // Starts an entry: empties entry_ and opens the object in it, after a comma and a line
+    // break but for the first entry.
     void StartEntry();
 
     Writer write_;
