@@ -29,12 +29,11 @@
   // Where the club rides most: every trip in one colour, faint, so that the roads many trips
   // share build up (each stroke covers the ones below by its opacity). The opacity is the
   // smaller the more trips are drawn, within these bounds.
-  var DENSITY = { color: '#7a0bc0', rgb: [122, 11, 192], alphaScale: 1.5, minAlpha: 0.05,
-                  maxAlpha: 0.5 };
+  var DENSITY = { color: '#7a0bc0', alphaScale: 1.5, minAlpha: 0.05, maxAlpha: 0.5 };
   // The elevation profile's chart in SVG user units: its size and the margins of the plot.
   var PROFILE = { width: 300, height: 96, left: 34, right: 6, top: 8, bottom: 16, levels: 63,
                   digits: '0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz+/',
-                  none: '.', gap: '|' };
+                  gap: '|' };
   var SVG_NS = 'http://www.w3.org/2000/svg';
 
   // The list's columns, each a sort order: the value of a trip (null: the trip goes last, in
@@ -135,7 +134,7 @@
   // The JSON of the data block (the script element "omvo-data"), written by the tool
   // (src/web/web_page.hpp):
   //   tiles    the address pattern of the base map's tiles
-  //   layers   [{bit, name, document}]: the three maps, one document each
+  //   layers   [{bit, name}]: the three maps, one document each, in the order of the switch
   //   classes  [{id, name, color, alpha, width}]: the six trip classes, as the documents
   //            style them and the legend names them
   //   items    the overlays, then the trips, in the documents' order:
@@ -183,7 +182,6 @@
         description: entry.d.join(''),
         dates: entry.t,
         km: 0,
-        pointCount: 0,
         segmentCount: entry.s.length,
         figures: figuresOf(entry.f),
         profile: entry.p && entry.p.length === 3 ? { low: entry.p[0], high: entry.p[1],
@@ -270,7 +268,6 @@
       }
     });
     if (at > 0) item.bounds = L.latLngBounds([south, west], [north, east]);
-    item.pointCount = at / 2;
     item.track = { xy: xy, ends: ends, box: box };
   }
 
@@ -717,11 +714,9 @@
     });
   }
 
-  // The table's rows for the map of the bit: each year (the latest first, then the trips
-  // without dates) with its trips and kilometres, then its classes', then the sum.
-  function fillYearTable(bit) {
-    var body = panelParts.yearTableBody;
-    body.textContent = '';
+  // The trips and kilometres of the map of the bit: of each year (-1: the trips without
+  // dates) and of its classes, in `years`, and of all in `all`.
+  function yearSumsOf(bit) {
     var years = new Map();
     var all = { trips: 0, km: 0 };
     model.tripItems.forEach(function (item) {
@@ -738,6 +733,15 @@
         sum.km += item.lengthKm;
       });
     });
+    return { years: years, all: all };
+  }
+
+  // The table's rows for the sums of yearSumsOf: each year (the latest first, then the trips
+  // without dates) with its trips and kilometres, then its classes', then the sum.
+  function fillYearTable(sums) {
+    var body = panelParts.yearTableBody;
+    body.textContent = '';
+    var years = sums.years;
     var row = function (className, name, sum, header) {
       var tr = L.DomUtil.create('tr', className, body);
       var first = L.DomUtil.create(header ? 'th' : 'td', 'omvo-name', tr);
@@ -764,7 +768,7 @@
         row('omvo-year-class', name, sum, false);
       });
     });
-    row('omvo-year-total', TEXT.total, all, true);
+    row('omvo-year-total', TEXT.total, sums.all, true);
   }
 
   // A card's content: the item's name, a trip's figures and elevation profile, and the
@@ -943,7 +947,9 @@
       radio.checked = Number(radio.value) === bit;
     });
     redraw();
-    fillYearTable(bit);
+    var sums = yearSumsOf(bit);
+    fillYearTable(sums);
+    updateYearCounts(sums.years);
     if (fit) fitShown();
   }
 
@@ -1134,7 +1140,7 @@
   }
 
   // Adds and removes lines to match the state, styles them for the classes or the density,
-  // and updates the legend, the year filter's counts and the list.
+  // and updates the legend and the list.
   function redraw() {
     var wanted = lines.map(function (line) { return shown(line.item); });
     var alpha = null;
@@ -1162,7 +1168,6 @@
     });
     var totals = totalsOf(state.layer, true);
     panelParts.legendRows.forEach(function (row) { row.update(totals); });
-    updateYearCounts();
     if (alpha !== null) updateDensitySteps(alpha);
     refreshList(false);
   }
@@ -1187,24 +1192,18 @@
     return totals;
   }
 
-  // The year filter's years, each with its trips in the map shown.
-  function updateYearCounts() {
-    var counts = new Map();
-    var undated = 0;
-    model.tripItems.forEach(function (item) {
-      if ((item.layers & state.layer) === 0) return;
-      if (item.year === null) {
-        undated += 1;
-      } else {
-        counts.set(item.year, (counts.get(item.year) || 0) + 1);
-      }
-    });
+  // The year filter's years, each with its trips in the map shown, from the years of
+  // yearSumsOf.
+  function updateYearCounts(years) {
+    var count = function (key) { return years.has(key) ? years.get(key).trips : 0; };
     panelParts.yearSelects.forEach(function (select) {
       Array.prototype.forEach.call(select.options, function (option) {
-        option.textContent = option.value + ' (' + (counts.get(Number(option.value)) || 0) + ')';
+        option.textContent = option.value + ' (' + count(Number(option.value)) + ')';
       });
     });
-    if (panelParts.undated) panelParts.undatedText.textContent = TEXT.undated + ' (' + undated + ')';
+    if (panelParts.undated) {
+      panelParts.undatedText.textContent = TEXT.undated + ' (' + count(-1) + ')';
+    }
   }
 
   // A year chosen at one end of the range: the other end follows where they would cross.

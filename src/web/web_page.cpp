@@ -213,9 +213,8 @@ std::string PageStart() {
         if (&layer != &kLayers.front()) start += ',';
         start += '{';
         AppendIntMember(start, "bit", layer.bit);
-        AppendTextMember(start, "name", layer.name);
-        AppendKey(start, "document");
-        AppendJsonString(start, layer.document);
+        AppendKey(start, "name");
+        AppendJsonString(start, layer.name);
         start += '}';
     }
     start += "],\n";

@@ -29,6 +29,8 @@ inline constexpr std::string_view kTileServer = "https://tile.openstreetmap.org"
 //
 // The data block is one JSON object (page.js reads it; its keys are described there too):
 //   "tiles"    the address pattern of the base map's tiles
+//   "layers"   the three maps, one document each, in the order of the page's switch: "bit"
+//              (how an item's "m" names it), "name" (the switch's)
 //   "classes"  the six trip classes in the order of TripClass: "id" (the documents' style
 //              id), "name" (the legend's), "color" ("#rrggbb"), "alpha" (0 to 255), "width"
 //   "items"    the overlays, then the trips, in the documents' order; each has
@@ -70,7 +72,8 @@ public:
     void Finish();
 
 private:
-    // Starts an entry with its keys up to "s" (the key written, its value not).
+    // Starts an entry: empties entry_ and opens the object in it, after a comma and a line
+    // break but for the first entry.
     void StartEntry();
 
     Writer write_;

@@ -176,9 +176,9 @@ TEST(WebPage, WritesTheDataAsOneInertBlockBesideTheLibraries) {
     EXPECT_EQ(data.find('<'), std::string::npos) << data;
     EXPECT_TRUE(data.starts_with(
         "{\"tiles\":\"https://tile.openstreetmap.org/{z}/{x}/{y}.png\",\n\"layers\":["
-        "{\"bit\":1,\"name\":\"Все поездки\",\"document\":\"omvo-covering.kml\"},"
-        "{\"bit\":2,\"name\":\"В домашнем регионе\",\"document\":\"omvo-covering_klg.kml\"},"
-        "{\"bit\":4,\"name\":\"Дальние поездки\",\"document\":\"omvo-covering_far.kml\"}],\n"
+        "{\"bit\":1,\"name\":\"Все поездки\"},"
+        "{\"bit\":2,\"name\":\"В домашнем регионе\"},"
+        "{\"bit\":4,\"name\":\"Дальние поездки\"}],\n"
         "\"classes\":[{\"id\":\"sn_day_trip\",\"name\":\"Велопробеги\",\"color\":\"#0055ff\","
         "\"alpha\":153,\"width\":6},"))
         << data;
